@@ -1,0 +1,23 @@
+#include "lzh_encoder.h"
+
+#include "lzh_format.h"
+
+LzhEncoder::LzhEncoder(std::vector<uint8_t>& out) : bits_(out) { HuffmanStart(model_); }
+
+void LzhEncoder::PutSymbol(int symbol) {
+  const SymbolCode code = CodeOf(model_, symbol);
+  bits_.Put(code.bits, code.length);
+  HuffmanUpdate(model_, symbol);
+}
+
+void LzhEncoder::Literal(uint8_t byte) { PutSymbol(byte); }
+
+void LzhEncoder::Match(int length, int distance) {
+  PutSymbol(length + MatchSymbolBase);
+  const unsigned position = static_cast<unsigned>(distance - 1);
+  const unsigned high = position >> 6;
+  bits_.Put(kPositionTables.codeOf[high], kPositionTables.lengthOf[high]);
+  bits_.Put(position & 63u, 6);
+}
+
+int PositionCodeLength(int distance) { return kPositionTables.lengthOf[(distance - 1) >> 6] + 6; }

@@ -1,0 +1,32 @@
+#pragma once
+// Writes the LZH symbol stream: literals and matches coded with the adaptive
+// model, run in lock step with the decoder's, and match positions with the
+// fixed position code.
+
+#include <cstdint>
+#include <vector>
+
+#include "bit_writer.h"
+#include "huffman_model.h"
+
+class LzhEncoder {
+ public:
+  explicit LzhEncoder(std::vector<uint8_t>& out);
+
+  void Literal(uint8_t byte);
+  // `distance` is 1..RingSize back from the next output byte; length MinMatch..MaxMatch.
+  void Match(int length, int distance);
+  void Finish() { bits_.Finish(); }
+
+  // The model as the next symbol will see it, for parsers that price choices.
+  const HuffmanModel& Model() const { return model_; }
+
+ private:
+  void PutSymbol(int symbol);
+
+  BitWriter bits_;
+  HuffmanModel model_;
+};
+
+// Bits the position code spends on a match `distance` back (9..14).
+int PositionCodeLength(int distance);
