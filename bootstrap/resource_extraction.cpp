@@ -1,0 +1,14 @@
+#include "resource_extraction.h"
+
+#include "file_stream.h"
+#include "resource_stream.h"
+
+bool ExtractResourceToFile(SystemServices& system, const std::string& resourceType,
+                           const std::string& resourceName, const std::string& path) {
+  // The resource is found before the file is touched, so a missing resource
+  // leaves an existing file as it was.
+  TResourceStream resource(system, resourceName, resourceType);
+  TFileStream file(system, path);
+  file.WriteBuffer(resource.Memory(), resource.Size());
+  return true;
+}
