@@ -3,6 +3,7 @@
 // when its output names its own input.
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -33,9 +34,12 @@ FileHandle OpenExisting(const std::string& path) { return OpenUnshared(path, O_R
 
 FileHandle CreateAlways(const std::string& path) {
   // Truncate only once the file is ours, as CREATE_ALWAYS leaves a file in use untouched.
+  // A device (a full disk's stand-in /dev/full, say) has nothing to cut and
+  // refuses ftruncate; CREATE_ALWAYS opens such a path all the same.
   FileHandle fd = OpenUnshared(path, O_RDWR | O_CREAT);
   if (fd < 0) return fd;
-  if (ftruncate(fd, 0) != 0) {
+  struct stat info {};
+  if (fstat(fd, &info) != 0 || (S_ISREG(info.st_mode) && ftruncate(fd, 0) != 0)) {
     close(fd);
     return kInvalidFileHandle;
   }
