@@ -1,0 +1,1 @@
+"""mkbootstrap: builds, signs and verifies an installation set's bootstrap."""
