@@ -227,8 +227,9 @@ class BootstrapUnderWine(unittest.TestCase):
             rc = proc.poll()
             proc.kill()
             self.fail(f"no '{BOX_TITLE}' box within {BOX_TIMEOUT} s (exit code {rc})")
-        self.wine.screenshot(os.path.join(self.artifacts, f"{case}.png"))
         children = self.box_children()
+        # By now the box has had the time to paint itself.
+        self.wine.screenshot(os.path.join(self.artifacts, f"{case}.png"))
         self.assertIsNone(proc.poll(), "the box must hold the process until it is closed")
 
         module = os.path.basename(exe)
