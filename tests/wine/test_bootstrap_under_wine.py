@@ -79,40 +79,89 @@ def file_in_place_of_folder(staging, build):
     return {}
 
 
+def leave_old_second_stage(staging, build):
+    """Only a Setup.exe from an earlier run."""
+    os.makedirs(staging)
+    with open(os.path.join(staging, SECOND_STAGE), "wb") as f:
+        f.write(b"MZ altes Setup " * 4096)
+    return {}
+
+
 # -- variants of the executable ---------------------------------------------
+# A variant makes a copy of bootstrap.exe with one payload resource changed
+# and returns its path and the bytes now expected for the affected staged
+# files (a missing row is simply not expected at all).
+
+def file_resources(exe):
+    import pefile
+    pe = pefile.PE(exe)
+    for typ in pe.DIRECTORY_ENTRY_RESOURCE.entries:
+        if typ.name is not None and str(typ.name) == "FILE":
+            return {str(e.name): pe.get_data(e.directory.entries[0].data.struct.OffsetToData,
+                                             e.directory.entries[0].data.struct.Size)
+                    for e in typ.directory.entries}
+    return {}
+
 
 def without_resource(name):
     def make(case, build, wine, workdir):
         exe = os.path.join(workdir, f"bootstrap_ohne_{name.lower()}.exe")
-        helper = winelab.setting("HZL_WINE_HELPER")
-        r = wine.wine(helper, "strip-resource", build.bootstrap, exe, "FILE", name, check=False)
+        r = wine.wine(winelab.setting("HZL_WINE_HELPER"), "strip-resource",
+                      build.bootstrap, exe, "FILE", name, check=False)
         case.assertEqual(r.returncode, 0, r.stderr.decode(errors="replace"))
-        import pefile  # the variant must lack exactly that one entry
-        pe = pefile.PE(exe, fast_load=False)
-        names = set()
-        for typ in pe.DIRECTORY_ENTRY_RESOURCE.entries:
-            if typ.name is not None and str(typ.name) == "FILE":
-                names = {str(e.name) for e in typ.directory.entries}
-        expected = {f"TEST{i}" for i in range(1, 17)} - {name}
-        case.assertEqual(names, expected, "resource stripping went wrong")
-        return exe
+        case.assertEqual(set(file_resources(exe)),
+                         {f"TEST{i}" for i in range(1, 17)} - {name},
+                         "the copy does not lack exactly that resource")
+        return exe, {}
     return make
 
 
-# Runs that end normally: (bootstrap arguments, preparation).
+def with_resource(name, content):
+    """content(build) gives the resource's new bytes."""
+    def make(case, build, wine, workdir):
+        exe = os.path.join(workdir, f"bootstrap_anders_{name.lower()}.exe")
+        data_path = os.path.join(workdir, f"{name.lower()}.bin")
+        data = content(build)
+        with open(data_path, "wb") as f:
+            f.write(data)
+        r = wine.wine(winelab.setting("HZL_WINE_HELPER"), "replace-resource",
+                      build.bootstrap, exe, "FILE", name, data_path, check=False)
+        case.assertEqual(r.returncode, 0, r.stderr.decode(errors="replace"))
+        case.assertEqual(file_resources(exe)[name], data, "the copy does not carry the new bytes")
+        row = int(name[4:])
+        return exe, {PAYLOAD_NAMES[row - 1]: data}
+    return make
+
+
+def uncompressed_second_stage(build):
+    with open(build.second_stage, "rb") as f:
+        return f.read()
+
+
+# Runs that end normally, the second stage started:
+# (variant, bootstrap arguments, preparation).
 SUCCESS_CASES = {
-    "normal_run": ([], None),
-    "arguments_ignored": (["/S", "-silent", "Pfad mit Leerzeichen", r"C:\Temp\x.txt"], None),
-    "earlier_run": ([], leave_earlier_run),
+    "normal_run": (None, [], None),
+    "arguments_ignored": (None, ["/S", "-silent", "Pfad mit Leerzeichen", r"C:\Temp\x.txt"], None),
+    "earlier_run": (None, [], leave_earlier_run),
 }
 
 # Runs that end in the error box: (variant, preparation, exception class,
-# message as a function of the staging folder's Windows path, files written).
+# message as a function of the staging folder's Windows path, files left in
+# the staging folder).
 FAILURE_CASES = {
     "missing_test7": (without_resource("TEST7"), None, "EResNotFound",
                       lambda staging: "Ressource Test7 nicht gefunden.", PAYLOAD_NAMES[:6]),
     "staging_is_file": (None, file_in_place_of_folder, "EFCreateError",
                         lambda staging: f"Kann Datei {staging}\\Fennimor.ex_ nicht erstellen.", []),
+    # Setup.ex_ without the "!HZL" head: every row is written, the expansion
+    # fails and removes its output (here over an old Setup.exe), nothing is
+    # started.
+    "second_stage_not_compressed": (
+        with_resource("TEST15", uncompressed_second_stage), leave_old_second_stage,
+        "ELzrw1Exception",
+        lambda staging: f"Lzrw1 : {staging}\\Setup.ex_ : NOT A COMPRESSED FILE !.",
+        PAYLOAD_NAMES),
 }
 
 
@@ -171,16 +220,23 @@ class BootstrapUnderWine(unittest.TestCase):
         with open(os.path.join(self.staging, name), "rb") as f:
             return f.read()
 
-    def assert_payload_staged(self, names):
+    def assert_payload_staged(self, names, overrides=None):
+        overrides = overrides or {}
         for name in names:
-            self.assertEqual(self.staged(name), self.build.payload(name),
-                             f"{name} differs from the payload")
+            expected = overrides[name] if name in overrides else self.build.payload(name)
+            self.assertEqual(self.staged(name), expected, f"{name} differs from the payload")
+
+    def make_variant(self, variant):
+        if variant is None:
+            return self.build.bootstrap, {}
+        return variant(self, self.build, self.wine, self.workdir)
 
     # -- the two shapes of a run -----------------------------------------
-    def check_success(self, args, prepare):
+    def check_success(self, variant, args, prepare):
+        exe, overrides = self.make_variant(variant)
         keep = prepare(self.staging, self.build) if prepare else {}
 
-        proc = self.wine.start(self.build.bootstrap, *args)
+        proc = self.wine.start(exe, *args)
         self.assertEqual(self.wait_exit(proc, RUN_TIMEOUT), 0, "exit code of a normal run")
 
         log_path = os.path.join(self.staging, SECOND_STAGE_LOG)
@@ -199,13 +255,12 @@ class BootstrapUnderWine(unittest.TestCase):
 
         self.assertEqual(sorted(os.listdir(self.staging)),
                          sorted(PAYLOAD_NAMES + [SECOND_STAGE, SECOND_STAGE_LOG] + list(keep)))
-        self.assert_payload_staged(PAYLOAD_NAMES)
+        self.assert_payload_staged(PAYLOAD_NAMES, overrides)
+        for name, data in keep.items():
+            self.assertEqual(self.staged(name), data, f"{name} was changed")
         with open(self.build.second_stage, "rb") as f:
             self.assertEqual(self.staged(SECOND_STAGE), f.read(),
                              "Setup.exe is not the expanded second stage")
-        for name, data in keep.items():
-            self.assertEqual(self.staged(name), data, f"{name} was changed")
-
         self.assertEqual(log["exe"], self.staging_win + "\\" + SECOND_STAGE)
         self.assertEqual(log["cwd"], self.staging_win, "working folder of the second stage")
         self.assertEqual(log["args"], "none", "arguments of the second stage")
@@ -214,12 +269,13 @@ class BootstrapUnderWine(unittest.TestCase):
 
     def check_failure(self, variant, prepare, exception, message, written):
         case = self.id().rpartition(".")[2]
-        exe = variant(self, self.build, self.wine, self.workdir) if variant else self.build.bootstrap
+        exe, overrides = self.make_variant(variant)
         keep_file = None
         if prepare:
             prepare(self.staging, self.build)
-            with open(self.staging, "rb") as f:
-                keep_file = f.read()
+            if os.path.isfile(self.staging):
+                with open(self.staging, "rb") as f:
+                    keep_file = f.read()
 
         proc = self.wine.start(exe)
         wid = self.wine.find_window(BOX_TITLE, BOX_TIMEOUT)
@@ -256,11 +312,10 @@ class BootstrapUnderWine(unittest.TestCase):
         if keep_file is not None:
             self.assertTrue(os.path.isfile(self.staging))
             with open(self.staging, "rb") as f:
-                self.assertEqual(f.read(), keep_file)
-            self.assertEqual(written, [])
+                self.assertEqual(f.read(), keep_file, "the file in the folder's place was changed")
         else:
             self.assertEqual(sorted(os.listdir(self.staging)), sorted(written))
-            self.assert_payload_staged(written)
+            self.assert_payload_staged(written, overrides)
 
     # -- the demo second stage itself ------------------------------------
     def test_demo_second_stage_reports(self):
@@ -291,9 +346,9 @@ class BootstrapUnderWine(unittest.TestCase):
 
 
 def _add_cases():
-    for name, (args, prepare) in SUCCESS_CASES.items():
+    for name, case in SUCCESS_CASES.items():
         setattr(BootstrapUnderWine, f"test_{name}",
-                lambda self, a=args, p=prepare: self.check_success(a, p))
+                lambda self, c=case: self.check_success(*c))
     for name, case in FAILURE_CASES.items():
         setattr(BootstrapUnderWine, f"test_{name}",
                 lambda self, c=case: self.check_failure(*c))

@@ -3,6 +3,9 @@
 //   wine_helper strip-resource IN OUT TYPE NAME
 //       writes OUT as a copy of IN that lacks the resource TYPE/NAME (all its
 //       languages), the way a broken installation set would lack it.
+//   wine_helper replace-resource IN OUT TYPE NAME DATAFILE
+//       writes OUT as a copy of IN whose resource TYPE/NAME (all its
+//       languages) holds the bytes of DATAFILE instead.
 //   wine_helper box-text TITLE
 //       finds the top-level window titled TITLE and prints one line per child
 //       window: "<class>\t<id>\t<text>", the text with \n and \r escaped.
@@ -62,10 +65,24 @@ BOOL CALLBACK AddType(HMODULE module, LPSTR type, LONG_PTR out) {
 
 bool SameName(const std::string& a, const char* b) { return lstrcmpiA(a.c_str(), b) == 0; }
 
-// Rebuilds the resource section of a copy from the source's resources, all
-// but the dropped one. Deleting a single entry in place is not something
-// every UpdateResource implementation does, so the copy starts empty.
-int StripResource(const char* in, const char* out, const char* type, const char* name) {
+bool ReadWholeFile(const char* path, std::string& data) {
+  HANDLE h = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  DWORD size = GetFileSize(h, nullptr);
+  data.assign(size, '\0');
+  DWORD got = 0;
+  BOOL ok = size == 0 || ReadFile(h, &data[0], size, &got, nullptr);
+  CloseHandle(h);
+  return ok && got == size;
+}
+
+// Rebuilds the resource section of a copy from the source's resources, with
+// the one named entry left out (replacement null) or given other bytes.
+// Deleting or resizing a single entry in place is not something every
+// UpdateResource implementation does, so the copy starts empty.
+int RewriteResources(const char* in, const char* out, const char* type, const char* name,
+                     const std::string* replacement) {
   HMODULE source = LoadLibraryExA(in, nullptr, LOAD_LIBRARY_AS_DATAFILE);
   if (source == nullptr) return Fail(std::string("cannot load ") + in);
   std::vector<Entry> entries;
@@ -74,32 +91,45 @@ int StripResource(const char* in, const char* out, const char* type, const char*
   if (!CopyFileA(in, out, FALSE)) return Fail(std::string("cannot copy ") + in + " to " + out);
   HANDLE update = BeginUpdateResourceA(out, TRUE);
   if (update == nullptr) return Fail(std::string("cannot open resources of ") + out);
-  bool dropped = false;
+  bool matched = false;
   for (const Entry& e : entries) {
+    const void* data = nullptr;
+    DWORD size = 0;
     if (SameName(e.type, type) && SameName(e.name, name)) {
-      dropped = true;
-      continue;
+      matched = true;
+      if (replacement == nullptr) continue;
+      data = replacement->data();
+      size = static_cast<DWORD>(replacement->size());
+    } else {
+      HRSRC found = FindResourceExA(source, Param(e.type), Param(e.name), e.language);
+      HGLOBAL loaded = found ? LoadResource(source, found) : nullptr;
+      data = loaded ? LockResource(loaded) : nullptr;
+      if (data == nullptr) {
+        EndUpdateResourceA(update, TRUE);
+        return Fail("cannot read resource " + e.type + "/" + e.name);
+      }
+      size = SizeofResource(source, found);
     }
-    HRSRC found = FindResourceExA(source, Param(e.type), Param(e.name), e.language);
-    HGLOBAL loaded = found ? LoadResource(source, found) : nullptr;
-    void* data = loaded ? LockResource(loaded) : nullptr;
-    if (data == nullptr) {
-      EndUpdateResourceA(update, TRUE);
-      return Fail("cannot read resource " + e.type + "/" + e.name);
-    }
-    if (!UpdateResourceA(update, Param(e.type), Param(e.name), e.language, data,
-                         SizeofResource(source, found))) {
+    if (!UpdateResourceA(update, Param(e.type), Param(e.name), e.language,
+                         const_cast<void*>(data), size)) {
       EndUpdateResourceA(update, TRUE);
       return Fail("cannot copy resource " + e.type + "/" + e.name);
     }
   }
-  if (!dropped) {
+  if (!matched) {
     EndUpdateResourceA(update, TRUE);
     return Fail(std::string("no resource ") + type + "/" + name + " in " + in);
   }
   if (!EndUpdateResourceA(update, FALSE)) return Fail(std::string("cannot rewrite ") + out);
   FreeLibrary(source);
   return 0;
+}
+
+int ReplaceResource(const char* in, const char* out, const char* type, const char* name,
+                    const char* dataFile) {
+  std::string data;
+  if (!ReadWholeFile(dataFile, data)) return Fail(std::string("cannot read ") + dataFile);
+  return RewriteResources(in, out, type, name, &data);
 }
 
 std::string Escaped(const std::string& s) {
@@ -140,9 +170,13 @@ int BoxText(const char* title) {
 
 int main(int argc, char** argv) {
   if (argc == 6 && std::strcmp(argv[1], "strip-resource") == 0)
-    return StripResource(argv[2], argv[3], argv[4], argv[5]);
+    return RewriteResources(argv[2], argv[3], argv[4], argv[5], nullptr);
+  if (argc == 7 && std::strcmp(argv[1], "replace-resource") == 0)
+    return ReplaceResource(argv[2], argv[3], argv[4], argv[5], argv[6]);
   if (argc == 3 && std::strcmp(argv[1], "box-text") == 0) return BoxText(argv[2]);
   Put(GetStdHandle(STD_ERROR_HANDLE),
-      "usage: wine_helper strip-resource IN OUT TYPE NAME | box-text TITLE\n");
+      "usage: wine_helper strip-resource IN OUT TYPE NAME\n"
+      "       wine_helper replace-resource IN OUT TYPE NAME DATAFILE\n"
+      "       wine_helper box-text TITLE\n");
   return 2;
 }
