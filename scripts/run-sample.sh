@@ -31,7 +31,7 @@ if [ "${1:-}" = "--under-x" ]; then
   # Start from nothing, so the listing shows this run's work only.
   rm -rf "$staging"
 
-  echo "== running $(basename "$exe") $* under Wine"
+  echo "== running $(basename "$exe")${*:+ $*} under Wine"
   rc=0
   timeout 300 wine "$exe" "$@" || rc=$?
   if [ $rc -eq 124 ]; then
