@@ -17,6 +17,7 @@ from mkb import peres
 from mkb import sign as signmod
 
 SIGNING_TIME = "1700000000"
+SIGNING_TIME_TEXT = "Nov 14 22:13:20 2023 GMT"  # as osslsigncode shows it
 ROW_LINE = re.compile(r"^\[\s*(\d+)/16\] (\S+)\s+(\S+)\s+<- (\S+)\s+")
 
 
@@ -196,6 +197,7 @@ class Signed(unittest.TestCase):
         self.assertEqual(r.returncode, 0, r.stdout)
         self.assertIn("Signature verification: ok", r.stdout)
         self.assertIn("mkbootstrap test signing", r.stdout)
+        self.assertIn(f"Signing time: {SIGNING_TIME_TEXT}", r.stdout)
         # The same check refuses the unsigned build.
         self.assertNotEqual(self.osslsigncode_verify(self.exe).returncode, 0)
 
