@@ -24,6 +24,9 @@ INSTALLER_LIST_CASES = {
     "comments and blanks before [General]": (
         lst("; list of the set", "", "[General]", *files_section(ALL_LISTED)), None, []),
     "section name in other case": (lst("[general]", *files_section(ALL_LISTED)), None, []),
+    "comment after the section": (lst("[General] ; main", *files_section(ALL_LISTED)), None, []),
+    "unclosed section": (lst("[General", *files_section(ALL_LISTED)),
+                         "expected the section [General] first", []),
     "names in other case": (
         lst("[General]", *files_section([n.upper() for n in ALL_LISTED])), None, []),
     "names with paths and several to a value": (

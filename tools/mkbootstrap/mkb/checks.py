@@ -67,9 +67,10 @@ def check_installer_list(data, listed_rows, label="Setup.lst"):
         s = line.strip()
         if not s or s.startswith(";"):
             continue
-        if s.startswith("[") and s.endswith("]"):
+        if s.startswith("[") and "]" in s:
+            # What follows the closing bracket ("[General] ; main") is ignored.
             if first_section is None:
-                first_section = (lineno, s[1:-1].strip())
+                first_section = (lineno, s[1:s.index("]")].strip())
             continue
         if first_section is None:
             hint = ""
