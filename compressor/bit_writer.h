@@ -11,14 +11,16 @@ class BitWriter {
 
   // Appends the low `count` bits of `bits` (count <= 32), highest first.
   void Put(uint32_t bits, int count) {
-    for (int i = count - 1; i >= 0; --i) {
-      acc_ = static_cast<uint8_t>((acc_ << 1) | ((bits >> i) & 1u));
-      if (++fill_ == 8) {
-        out_.push_back(acc_);
-        acc_ = 0;
-        fill_ = 0;
-      }
+    if (count <= 0) return;
+    const uint64_t value = count == 32 ? bits : bits & ((uint32_t{1} << count) - 1u);
+    // fill_ < 8 on entry, so fill_ + count <= 39 bits fit the accumulator.
+    acc_ = (acc_ << count) | value;
+    fill_ += count;
+    while (fill_ >= 8) {
+      fill_ -= 8;
+      out_.push_back(static_cast<uint8_t>(acc_ >> fill_));
     }
+    acc_ &= (uint64_t{1} << fill_) - 1u;
   }
 
   // Pads the final partial byte with zero bits.
@@ -30,6 +32,6 @@ class BitWriter {
 
  private:
   std::vector<uint8_t>& out_;
-  uint8_t acc_ = 0;
+  uint64_t acc_ = 0;
   int fill_ = 0;
 };

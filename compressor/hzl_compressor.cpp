@@ -1,6 +1,5 @@
 #include "hzl_compressor.h"
 
-#include <algorithm>
 #include <cstring>
 #include <limits>
 #include <stdexcept>
@@ -8,18 +7,35 @@
 #include "file_expander.h"
 #include "lzh_encoder.h"
 #include "lzh_format.h"
-#include "match_finder.h"
+#include "parsers.h"
 
 namespace {
 
+enum class Parser { Greedy, Lazy, Optimal };
+
 struct LevelSettings {
-  int maxChain;
-};
-constexpr LevelSettings kLevels[] = {
-    {4}, {8}, {16}, {32}, {64}, {128}, {256}, {1024}, {4096},
+  Parser parser;
+  int depth;       // hash chain steps (greedy, lazy) or tree nodes (optimal) per search
+  int takeAtOnce;  // a match this long is taken without looking further
+  int blockSize;   // optimal: bytes parsed under one set of prices
+  int passes;      // optimal: parses tried per block
 };
 
-constexpr size_t kProgressStep = size_t{1} << 20;
+// Level 1 stays plain greedy longest-match: it is the yardstick the others
+// are measured against.
+constexpr LevelSettings kLevels[] = {
+    {Parser::Greedy, 4, MaxMatch, 0, 0},
+    {Parser::Greedy, 16, MaxMatch, 0, 0},
+    {Parser::Lazy, 16, 32, 0, 0},
+    {Parser::Lazy, 64, 48, 0, 0},
+    {Parser::Optimal, 8, 32, 4096, 1},
+    {Parser::Optimal, 16, 32, 4096, 1},
+    {Parser::Optimal, 32, MaxMatch, 2048, 1},
+    {Parser::Optimal, 64, MaxMatch, 1024, 2},
+    {Parser::Optimal, 256, MaxMatch, 512, 2},
+};
+static_assert(sizeof(kLevels) / sizeof(kLevels[0]) == kBestLevel - kFastestLevel + 1, "one row per level");
+static_assert(kLevels[kDefaultLevel - kFastestLevel].parser == Parser::Optimal, "the default parses optimally");
 
 void PutHead(std::vector<uint8_t>& out, int32_t size) {
   const uint32_t sig = LzhSignature;
@@ -44,30 +60,21 @@ std::vector<uint8_t> CompressToContainer(const uint8_t* data, size_t size, int l
   std::vector<uint8_t> text(InitialRingPos + size, RingFillByte);
   if (size > 0) std::memcpy(text.data() + InitialRingPos, data, size);
 
-  const LevelSettings& settings = kLevels[level - 1];
-  MatchFinder finder(text, settings.maxChain);
-  for (size_t p = 0; p < InitialRingPos; ++p) finder.Insert(p);
-
+  const LevelSettings& settings = kLevels[level - kFastestLevel];
   LzhEncoder encoder(out);
-  size_t pos = InitialRingPos;
-  size_t nextReport = kProgressStep;
-  while (pos < text.size()) {
-    const int room = static_cast<int>(std::min<size_t>(MaxMatch, text.size() - pos));
-    const MatchFinder::Match m = finder.Longest(pos, room);
-    if (m.length >= MinMatch) {
-      encoder.Match(m.length, m.distance);
-      for (int k = 0; k < m.length; ++k) finder.Insert(pos + static_cast<size_t>(k));
-      pos += static_cast<size_t>(m.length);
-    } else {
-      encoder.Literal(text[pos]);
-      finder.Insert(pos);
-      ++pos;
-    }
-    if (progress && pos - InitialRingPos >= nextReport) {
-      progress(pos - InitialRingPos, size);
-      nextReport += kProgressStep;
-    }
+  ProgressTicker ticker(progress, size);
+  switch (settings.parser) {
+    case Parser::Greedy:
+      ParseGreedy(text, settings.depth, encoder, ticker);
+      break;
+    case Parser::Lazy:
+      ParseLazy(text, settings.depth, settings.takeAtOnce, encoder, ticker);
+      break;
+    case Parser::Optimal:
+      ParseOptimal(text, {settings.depth, settings.blockSize, settings.passes, settings.takeAtOnce}, encoder, ticker);
+      break;
   }
+  if (encoder.Produced() != static_cast<int64_t>(size)) throw std::logic_error("parse does not cover the input");
   encoder.Finish();
   if (progress) progress(size, size);
   return out;

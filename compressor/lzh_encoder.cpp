@@ -1,5 +1,7 @@
 #include "lzh_encoder.h"
 
+#include <stdexcept>
+
 #include "lzh_format.h"
 
 LzhEncoder::LzhEncoder(std::vector<uint8_t>& out) : bits_(out) { HuffmanStart(model_); }
@@ -10,14 +12,23 @@ void LzhEncoder::PutSymbol(int symbol) {
   HuffmanUpdate(model_, symbol);
 }
 
-void LzhEncoder::Literal(uint8_t byte) { PutSymbol(byte); }
+void LzhEncoder::Literal(uint8_t byte) {
+  PutSymbol(byte);
+  ++produced_;
+}
 
 void LzhEncoder::Match(int length, int distance) {
+  if (length < MinMatch || length > MaxMatch) throw std::logic_error("match length outside 3..60");
+  // Output byte n sits at window cell InitialRingPos + n: a copy may reach
+  // back over the produced bytes and the initial spaces, no further.
+  if (distance < 1 || distance > RingSize || distance > produced_ + InitialRingPos)
+    throw std::logic_error("match distance outside the written window");
   PutSymbol(length + MatchSymbolBase);
   const unsigned position = static_cast<unsigned>(distance - 1);
   const unsigned high = position >> 6;
   bits_.Put(kPositionTables.codeOf[high], kPositionTables.lengthOf[high]);
   bits_.Put(position & 63u, 6);
+  produced_ += length;
 }
 
 int PositionCodeLength(int distance) { return kPositionTables.lengthOf[(distance - 1) >> 6] + 6; }
