@@ -4,7 +4,7 @@ const char* const kHzlUsage =
     "usage: hzl [-1..-9] [-f] [-k] [-v] IN [-o OUT]   compress IN (default OUT: NAME.ex_ for NAME.exe)\n"
     "       hzl -d [-f] IN -o OUT                    expand IN into OUT\n"
     "       hzl -l FILE...                           list expanded size, compressed size, ratio\n"
-    "       hzl -t FILE...                           test that each FILE expands intact\n"
+    "       hzl -t FILE...                           test that each FILE expands intact, nothing left over\n"
     "       hzl --help | --version\n"
     "IN may be - for standard input, OUT - for standard output.\n"
     "  -1 fastest ... -9 smallest (default -6); -f overwrite OUT; -k keep IN (always);\n"

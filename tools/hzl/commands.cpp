@@ -1,6 +1,11 @@
 #include "commands.h"
 
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#else
 #include <unistd.h>
+#endif
 
 #include <cstdint>
 #include <cstdio>
@@ -24,6 +29,14 @@ namespace {
 constexpr size_t kProgressThreshold = size_t{4} << 20;  // show progress above 4 MiB
 
 void Fail(const std::string& message) { std::fprintf(stderr, "hzl: %s\n", message.c_str()); }
+
+bool IsTerminal(FILE* f) {
+#ifdef _WIN32
+  return _isatty(_fileno(f)) != 0;
+#else
+  return isatty(fileno(f)) != 0;
+#endif
+}
 
 bool ReadAll(const std::string& path, std::vector<uint8_t>& bytes, std::string& error) {
   bytes.clear();
@@ -145,8 +158,13 @@ int32_t HeadField(const std::vector<uint8_t>& b, size_t at) {
 }
 
 // Decodes a whole "!HZL" file held in memory into `sink` (nullptr: nowhere).
-// Raises the expander's exceptions with its messages.
-void ExpandInMemory(const std::string& name, const std::vector<uint8_t>& file, FILE* sink) {
+// Raises the expander's exceptions with its messages. With `complete`, also
+// raises when bytes of the stream are left over once the declared size is
+// reached: the expander ignores them, but in a file our compressor wrote they
+// mean a corrupt stream (or data appended to it). A complete stream makes the
+// decoder ask for exactly one byte beyond its last, so every byte of it is
+// fetched.
+void ExpandInMemory(const std::string& name, const std::vector<uint8_t>& file, FILE* sink, bool complete = false) {
   if (file.size() < 4) throw ELzrw1Exception("Lzrw1 : ERROR READING FROM " + name + " !");
   if (static_cast<uint32_t>(HeadField(file, 0)) != LzhSignature)
     throw ELzrw1Exception("Lzrw1 : " + name + " : NOT A COMPRESSED FILE !");
@@ -158,22 +176,40 @@ void ExpandInMemory(const std::string& name, const std::vector<uint8_t>& file, F
   g_sinkCount = 0;
   LzhUnpack(HeadField(file, 4), MemorySource, StreamSink);
   if (sink && std::fflush(sink) != 0) throw ELzrw1Exception("Lzrw1 : ERROR WRITING TO standard output !");
+  if (complete && g_streamPos < stream.size()) {
+    const size_t extra = stream.size() - g_streamPos;
+    throw ELzrw1Exception(name + " : " + std::to_string(extra) + (extra == 1 ? " byte" : " bytes") +
+                          " after the end of the compressed data (corrupt?)");
+  }
 }
 
 std::string DisplayName(const std::string& path) { return path == "-" ? "standard input" : path; }
 
 }  // namespace
 
+void UseBinaryStandardStreams() {
+#ifdef _WIN32
+  // Text mode would turn every 0A into 0D 0A on the way out and stop reading
+  // at the first 1A.
+  _setmode(_fileno(stdin), _O_BINARY);
+  _setmode(_fileno(stdout), _O_BINARY);
+#endif
+}
+
 int RunCompress(const HzlOptions& o) {
   const std::string& in = o.inputs[0];
   if (RefuseToOverwrite(o)) return 1;
+  if (o.output == "-" && !o.force && IsTerminal(stdout)) {
+    Fail("compressed data not written to a terminal; use -o FILE, a pipe, or -f");
+    return 1;
+  }
   std::vector<uint8_t> data;
   std::string error;
   if (!ReadAll(in, data, error)) {
     Fail(error);
     return 1;
   }
-  const bool showProgress = data.size() > kProgressThreshold && isatty(fileno(stderr));
+  const bool showProgress = data.size() > kProgressThreshold && IsTerminal(stderr);
   CompressProgress progress;
   if (showProgress) {
     progress = [&](size_t done, size_t total) {
@@ -304,7 +340,7 @@ int RunTest(const HzlOptions& o) {
       continue;
     }
     try {
-      ExpandInMemory(DisplayName(name), file, nullptr);
+      ExpandInMemory(DisplayName(name), file, nullptr, true);
       std::printf("%s: OK\n", DisplayName(name).c_str());
     } catch (const Exception& e) {
       std::printf("%s: FAILED\n", DisplayName(name).c_str());

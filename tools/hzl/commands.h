@@ -4,6 +4,10 @@
 
 #include "command_line.h"
 
+// Puts standard input and output into binary mode where the platform has a
+// text mode; call once before any of the others.
+void UseBinaryStandardStreams();
+
 int RunCompress(const HzlOptions& options);
 int RunExpand(const HzlOptions& options);
 int RunList(const HzlOptions& options);

@@ -18,6 +18,7 @@ int main(int argc, char** argv) {
     return kExitUsage;
   }
   const HzlOptions& o = parsed.options;
+  UseBinaryStandardStreams();
   switch (o.mode) {
     case HzlMode::Help:
       std::fputs(kHzlUsage, stdout);
