@@ -97,7 +97,7 @@ class TreeMatchFinder {
   void Skip(size_t pos);
 
  private:
-  static constexpr int kHash3Bits = 12;
+  static constexpr int kHash3Bits = 16;
   static constexpr int kHash4Bits = 14;
   static constexpr uint32_t kSlotMask = 8191;  // a slot is reused only after twice the window
   template <bool kReport>
