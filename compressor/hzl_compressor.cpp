@@ -13,7 +13,7 @@ namespace {
 
 enum class Parser { Greedy, Lazy, Optimal };
 
-struct LevelSettings {
+struct ParseSettings {
   Parser parser;
   int depth;       // hash chain steps (greedy, lazy) or tree nodes (optimal) per search
   int takeAtOnce;  // a match this long is taken without looking further
@@ -21,21 +21,33 @@ struct LevelSettings {
   int passes;      // optimal: parses tried per block
 };
 
+// A level runs each of its parses over the whole input and keeps the
+// smallest result.
+struct LevelSettings {
+  ParseSettings tries[3];
+  int count;
+};
+
+constexpr ParseSettings kDefaultParse = {Parser::Optimal, 16, 32, 4096, 1};
+constexpr ParseSettings kLevel8Parse = {Parser::Optimal, 64, MaxMatch, 1024, 2};
+
 // Level 1 stays plain greedy longest-match: it is the yardstick the others
-// are measured against.
+// are measured against. The optimal parses differ little from each other in
+// size, each winning on some inputs; level 9 tries three, the default's
+// among them, so it is never larger than the default.
 constexpr LevelSettings kLevels[] = {
-    {Parser::Greedy, 4, MaxMatch, 0, 0},
-    {Parser::Greedy, 16, MaxMatch, 0, 0},
-    {Parser::Lazy, 16, 32, 0, 0},
-    {Parser::Lazy, 64, 48, 0, 0},
-    {Parser::Optimal, 8, 32, 4096, 1},
-    {Parser::Optimal, 16, 32, 4096, 1},
-    {Parser::Optimal, 32, MaxMatch, 2048, 1},
-    {Parser::Optimal, 64, MaxMatch, 1024, 2},
-    {Parser::Optimal, 256, MaxMatch, 512, 2},
+    {{{Parser::Greedy, 4, MaxMatch, 0, 0}}, 1},
+    {{{Parser::Greedy, 16, MaxMatch, 0, 0}}, 1},
+    {{{Parser::Lazy, 16, 32, 0, 0}}, 1},
+    {{{Parser::Lazy, 64, 48, 0, 0}}, 1},
+    {{{Parser::Optimal, 8, 24, 4096, 1}}, 1},
+    {{kDefaultParse}, 1},
+    {{{Parser::Optimal, 32, MaxMatch, 2048, 1}}, 1},
+    {{kLevel8Parse}, 1},
+    {{kDefaultParse, kLevel8Parse, {Parser::Optimal, 256, MaxMatch, 8192, 1}}, 3},
 };
 static_assert(sizeof(kLevels) / sizeof(kLevels[0]) == kBestLevel - kFastestLevel + 1, "one row per level");
-static_assert(kLevels[kDefaultLevel - kFastestLevel].parser == Parser::Optimal, "the default parses optimally");
+static_assert(kLevels[kDefaultLevel - kFastestLevel].tries[0].parser == Parser::Optimal, "the default parses optimally");
 
 void PutHead(std::vector<uint8_t>& out, int32_t size) {
   const uint32_t sig = LzhSignature;
@@ -44,23 +56,13 @@ void PutHead(std::vector<uint8_t>& out, int32_t size) {
   for (int shift = 0; shift < 32; shift += 8) out.push_back(static_cast<uint8_t>(n >> shift));
 }
 
-}  // namespace
-
-std::vector<uint8_t> CompressToContainer(const uint8_t* data, size_t size, int level,
-                                         const CompressProgress& progress) {
-  if (level < kFastestLevel || level > kBestLevel) throw std::invalid_argument("compression level must be 1 to 9");
-  if (size > static_cast<size_t>(std::numeric_limits<int32_t>::max()))
-    throw std::length_error("input too large for a !HZL file (2 GiB - 1 at most)");
-
+// One parse of `text` (the spaces, then the `size` input bytes) into a
+// complete "!HZL" file.
+std::vector<uint8_t> Compress(const std::vector<uint8_t>& text, size_t size, const ParseSettings& settings,
+                              const CompressProgress& progress) {
   std::vector<uint8_t> out;
   out.reserve(ContainerHeadSize + size / 2 + 64);
   PutHead(out, static_cast<int32_t>(size));
-
-  // The decoder's window starts as InitialRingPos spaces; put them in front.
-  std::vector<uint8_t> text(InitialRingPos + size, RingFillByte);
-  if (size > 0) std::memcpy(text.data() + InitialRingPos, data, size);
-
-  const LevelSettings& settings = kLevels[level - kFastestLevel];
   LzhEncoder encoder(out);
   ProgressTicker ticker(progress, size);
   switch (settings.parser) {
@@ -76,6 +78,35 @@ std::vector<uint8_t> CompressToContainer(const uint8_t* data, size_t size, int l
   }
   if (encoder.Produced() != static_cast<int64_t>(size)) throw std::logic_error("parse does not cover the input");
   encoder.Finish();
-  if (progress) progress(size, size);
   return out;
+}
+
+}  // namespace
+
+std::vector<uint8_t> CompressToContainer(const uint8_t* data, size_t size, int levelNumber,
+                                         const CompressProgress& progress) {
+  if (levelNumber < kFastestLevel || levelNumber > kBestLevel) throw std::invalid_argument("compression level must be 1 to 9");
+  if (size > static_cast<size_t>(std::numeric_limits<int32_t>::max()))
+    throw std::length_error("input too large for a !HZL file (2 GiB - 1 at most)");
+
+  // The decoder's window starts as InitialRingPos spaces; put them in front.
+  std::vector<uint8_t> text(InitialRingPos + size, RingFillByte);
+  if (size > 0) std::memcpy(text.data() + InitialRingPos, data, size);
+
+  const LevelSettings& level = kLevels[levelNumber - kFastestLevel];
+  std::vector<uint8_t> best;
+  for (int t = 0; t < level.count; ++t) {
+    // Progress runs once from 0 to size over all the tries.
+    CompressProgress share;
+    if (progress) {
+      share = [&progress, t, count = level.count](size_t done, size_t total) {
+        const uint64_t overall = (static_cast<uint64_t>(t) * total + done) / static_cast<uint64_t>(count);
+        progress(static_cast<size_t>(overall), total);
+      };
+    }
+    std::vector<uint8_t> out = Compress(text, size, level.tries[t], share);
+    if (best.empty() || out.size() < best.size()) best.swap(out);
+  }
+  if (progress) progress(size, size);
+  return best;
 }
