@@ -30,5 +30,3 @@ void LzhEncoder::Match(int length, int distance) {
   bits_.Put(position & 63u, 6);
   produced_ += length;
 }
-
-int PositionCodeLength(int distance) { return kPositionTables.lengthOf[(distance - 1) >> 6] + 6; }

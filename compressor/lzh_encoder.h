@@ -36,6 +36,3 @@ class LzhEncoder {
   HuffmanModel model_;
   int64_t produced_ = 0;
 };
-
-// Bits the position code spends on a match `distance` back (9..14).
-int PositionCodeLength(int distance);

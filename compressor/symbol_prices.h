@@ -13,13 +13,12 @@
 void CodeLengths(const HuffmanModel& model, uint8_t (&lengths)[SymbolCount]);
 
 // Position code classes: distances 1..64 cost 3 + 6 bits, up to 256 4 + 6, up
-// to 768 5 + 6, up to 1536 6 + 6, up to 3072 7 + 6, up to 4096 8 + 6.
+// to 768 5 + 6, up to 1536 6 + 6, up to 3072 7 + 6, up to 4096 8 + 6. A
+// nearer match never costs more.
 constexpr int kPositionClassCount = 6;
-constexpr int kPositionClassLimit[kPositionClassCount] = {64, 256, 768, 1536, 3072, 4096};
 
 inline int PositionClass(int distance) {
-  const int bits = kPositionTables.lengthOf[(distance - 1) >> 6];
-  return bits - kPositionTables.lengthOf[0];
+  return kPositionTables.lengthOf[(distance - 1) >> 6] - kPositionTables.lengthOf[0];
 }
 inline int PositionBits(int distance) { return kPositionTables.lengthOf[(distance - 1) >> 6] + 6; }
 
