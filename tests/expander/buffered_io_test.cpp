@@ -141,6 +141,9 @@ TEST_F(BufferedIo, AtTheEndEveryRequestReadsTheFileAgainAndAnswersZero) {
     BufferedRead(&byte, 1, actual);
     EXPECT_EQ(actual, 0);
   }
+  // The position stays where the last delivered byte left it.
+  EXPECT_EQ(ReadCursor, 4);
+  EXPECT_EQ(ReadFill, 0);
   const auto reads = files.CallsOf(FileCall::kRead);
   ASSERT_EQ(reads.size(), 5u);
   EXPECT_EQ(reads[0].result, 3);

@@ -393,12 +393,55 @@ TEST_F(ExpandSuccess, ALongerFileAtTheOutputPathIsReplaced) {
   EXPECT_EQ(ReadFileBytes(ExpanderOutputName), GoldenBytes("tiny.bin"));
 }
 
-TEST_F(ExpandSuccess, ADeclaredSizeShorterThanTheStreamCutsTheOutput) {
-  // Vector 1's stream, whose match would run two bytes past 10.
-  WriteFileBytes(ExpanderInputName, Container(10, FromHex("F6 FB BD F2 40 20")));
-  EXPECT_EQ(ExpandFile(), 1);
-  EXPECT_EQ(ReadFileBytes(ExpanderOutputName), Bytes({'a', 'b', 'c', 'a', 'b', 'c', 'a', 'b', 'c', 'a'}));
+struct StreamCase {
+  const char* name;
+  std::function<Bytes()> file;
+  bool expands;
+  Bytes output;  // when it expands
+};
+
+Bytes FirstMatchFromUnwrittenCells() {
+  hzltest::StreamWriter w;
+  w.Match(20, 4036);  // starts at cell 4095, still unwritten, then wraps into the spaces
+  w.Match(60, 4095);  // starts at cell 4056, the next one output goes to
+  w.Literal('Z');
+  return Container(81, w.Finish());
 }
+
+const StreamCase kStreams[] = {
+    {"self_copying_match", [] { return Container(12, FromHex("F6 FB BD F2 40 20")); }, true,
+     {'a', 'b', 'c', 'a', 'b', 'c', 'a', 'b', 'c', 'a', 'b', 'c'}},
+    {"match_from_spaces", [] { return Container(6, FromHex("8E 00 73 40")); }, true, {' ', ' ', ' ', ' ', ' ', 'A'}},
+    {"distance_one_run", [] { return Container(13, FromHex("DB 4A 80 00")); }, true, Bytes(13, 0x2A)},
+    {"changing_code", [] { return Container(6, FromHex("E6 E2 E1 C5 7E 00")); }, true, Bytes(6, 0x41)},
+    {"match_cut_at_declared_size", [] { return Container(10, FromHex("F6 FB BD F2 40 20")); }, true,
+     {'a', 'b', 'c', 'a', 'b', 'c', 'a', 'b', 'c', 'a'}},
+    {"unwritten_window_cells", FirstMatchFromUnwrittenCells, true,
+     hzltest::Concat(Bytes(80, ' '), Bytes{'Z'})},
+    {"missing_last_byte", [] { return Container(12, FromHex("F6 FB BD F2 40")); }, false, {}},
+    {"declared_beyond_stream", [] { return Container(13, FromHex("F6 FB BD F2 40 20")); }, false, {}},
+};
+
+class ExpandStream : public ExpandSuccess, public ::testing::WithParamInterface<StreamCase> {};
+
+// The decoder's stop rule, end-of-data rule and first window, seen through
+// the file expander (which may take its own route through the decoder).
+TEST_P(ExpandStream, GivesTheDecodedBytesOrFailsWithoutOutput) {
+  const StreamCase& c = GetParam();
+  WriteFileBytes(ExpanderInputName, c.file());
+  AllocatorRecorder heap(AllocatorFaults{0, 0, 0xA5});
+  if (c.expands) {
+    ASSERT_EQ(ExpandFile(), 1);
+    EXPECT_EQ(ReadFileBytes(ExpanderOutputName), c.output);
+  } else {
+    EXPECT_EQ(ExpandFile(), -1);
+    EXPECT_FALSE(FileExists(ExpanderOutputName));
+  }
+  EXPECT_EQ(heap.Live(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Streams, ExpandStream, ::testing::ValuesIn(kStreams),
+                         [](const auto& p) { return std::string(p.param.name); });
 
 TEST_F(ExpandSuccess, NamesKeepTheirValuesAfterTheCall) {
   const std::string in = ExpanderInputName;
