@@ -13,3 +13,18 @@ inline constexpr char kTempDirectoryTooLongFormat[] =
 inline constexpr char kLaunchErrorFormat[] = "Kann Datei %s nicht starten: %s";
 // The reason when the system has no text for its error code.
 inline constexpr char kUnknownSystemErrorFormat[] = "Systemfehler %u";
+
+// The staging folder is a junction or a symbolic link: nothing is written
+// through it. Its path.
+inline constexpr char kStagingFolderLinkFormat[] =
+    "Ordner %s ist eine Verzeichnisverbindung oder symbolische Verkn\xFCpfung und wird nicht verwendet";
+// The process token's user could not be read, so the folder's rights cannot
+// be written down.
+inline constexpr char kNoUserSidMessage[] = "Kann Benutzerkennung des Prozesses nicht ermitteln";
+// The staging folder could not be examined, given its rights, or listed.
+inline constexpr char kFolderUnexaminedFormat[] = "Kann Ordner %s nicht pr\xFC" "fen";
+inline constexpr char kFolderSecurityFormat[] = "Kann Zugriffsrechte f\xFCr Ordner %s nicht setzen";
+inline constexpr char kFolderUnreadableFormat[] = "Kann Ordner %s nicht lesen";
+// An entry that the bootstrap does not write could not be removed from the
+// staging folder: its path.
+inline constexpr char kForeignEntryStaysFormat[] = "Kann %s nicht entfernen";

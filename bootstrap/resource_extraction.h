@@ -7,8 +7,9 @@
 
 #include "system_services.h"
 
-// Finds the resource (EResNotFound), creates or truncates the file
-// (EFCreateError) and writes all its bytes in one call (EWriteError when the
+// Finds the resource (EResNotFound), removes whatever entry stands at the
+// path (a link as itself) and creates the file afresh (EFCreateError when
+// either fails) and writes all its bytes in one call (EWriteError when the
 // call fails or falls short; a resource of size 0 is not written at all).
 // The file is closed on every way out; a truncated file stays. Returns true:
 // every failure raises.

@@ -5,6 +5,7 @@
 #include "message_format.h"
 #include "shell_errors.h"
 #include "staging_folder.h"
+#include "staging_protection.h"
 
 std::string LaunchPath;
 
@@ -28,6 +29,9 @@ ELaunchError LaunchError(SystemServices& system, const std::string& file, std::i
 void RunSecondStage(SystemServices& system) {
   ExpanderInputName = StagedPath(kCompressedSecondStage);
   ExpanderOutputName = StagedPath(kSecondStage);
+  // The expander creates its output over whatever it finds: an old
+  // Setup.exe, or a link, goes first.
+  ClearPathForNewFile(system, ExpanderOutputName);
   system.ExpandStagedFile();
 
   LaunchPath = StagedPath(kSecondStage);

@@ -26,7 +26,8 @@ inline constexpr int kLaunchShowCommand = 5;
 // The staged path of Setup.exe as launched; set once by RunSecondStage.
 extern std::string LaunchPath;
 
-// Sets ExpanderInputName and ExpanderOutputName, expands (the expander's
+// Sets ExpanderInputName and ExpanderOutputName, removes whatever entry
+// stands at the output's path (EFCreateError when it stays), expands (the expander's
 // exception passes through, and nothing is launched), sets LaunchPath and
 // calls ShellExecuteA(no owner, "open", LaunchPath, "", StagingFolder,
 // SW_SHOW). Raises ELaunchError, with the file and the system's reason, for a

@@ -1,8 +1,8 @@
 #pragma once
 // The staging folder: one folder under the user's temporary directory that
 // receives every file the bootstrap writes. Its name holds nothing that
-// changes between runs, so every run by the same user uses the same folder,
-// and whatever an earlier run left there is simply overwritten.
+// changes between runs, so every run by the same user uses the same folder;
+// staging_protection.h says how a run makes it its own before writing.
 
 #include <cstdint>
 #include <string>

@@ -7,7 +7,9 @@
 // Paths and names are 8-bit strings in the ANSI code page.
 
 #include <cstdint>
+#include <exception>
 #include <string>
+#include <vector>
 
 // A found or loaded resource; nullptr stands for a failed lookup or load.
 using ResourceRef = const void*;
@@ -20,6 +22,15 @@ inline constexpr FileRef kInvalidFileRef = -1;
 inline constexpr std::uint32_t kInvalidFileAttributes = 0xFFFFFFFFu;
 // The attribute bit of a folder.
 inline constexpr std::uint32_t kFileAttributeDirectory = 0x10u;
+// The attribute bit of a reparse point: a junction or a symbolic link.
+inline constexpr std::uint32_t kFileAttributeReparsePoint = 0x400u;
+
+// One entry of a folder listing: its name and its own attributes (those of
+// a link itself, not of what it points to).
+struct FolderEntry {
+  std::string name;
+  std::uint32_t attributes = 0;
+};
 
 // The shell's results up to this value are failures, above it successes.
 inline constexpr std::intptr_t kHighestShellFailure = 32;
@@ -27,6 +38,22 @@ inline constexpr std::intptr_t kHighestShellFailure = 32;
 class SystemServices {
  public:
   virtual ~SystemServices() = default;
+
+  // Where the process looks for DLLs. Each returns false where the system
+  // lacks the call or refuses it.
+  // SetDefaultDllDirectories, looked up in kernel32 at run time.
+  virtual bool SetDefaultDllDirectoryFlags(std::uint32_t flags) = 0;
+  // SetSearchPathMode, looked up in kernel32 at run time.
+  virtual bool SetSearchPathModeFlags(std::uint32_t flags) = 0;
+  // SetDllDirectoryA.
+  virtual bool SetDllSearchDirectory(const std::string& directory) = 0;
+
+  // The platform's start-up: the report for processor faults, then the
+  // application object, which raises when the system refuses its window.
+  virtual void StartPlatform() = 0;
+  // The default failure report for a caught exception; returns when the
+  // user has closed it.
+  virtual void ReportFailure(const std::exception_ptr& failure) = 0;
 
   // The application object: its initialisation hook, the caption of its
   // top-level window (the task-bar entry) and its run step.
@@ -42,6 +69,39 @@ class SystemServices {
   virtual std::uint32_t QueryFileAttributes(const std::string& path) = 0;
   // CreateDirectoryA without security attributes; true when created.
   virtual bool MakeDirectory(const std::string& path) = 0;
+  // CreateDirectoryA with the security descriptor that the SDDL text
+  // describes; true when created.
+  virtual bool MakeDirectoryWithSecurity(const std::string& path, const std::string& sddl) = 0;
+
+  // The SID of the process token's user as text ("S-1-5-21-..."); empty
+  // when it cannot be read.
+  virtual std::string CurrentUserSid() = 0;
+
+  // Opens a folder so that it stays where it is while it is open:
+  // CreateFileA for listing, attributes and its DACL, sharing read and write
+  // but not delete (no one renames or removes it meanwhile), OPEN_EXISTING,
+  // FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT (a link is
+  // opened as itself). kInvalidFileRef when it cannot be opened. Closed
+  // with CloseFile.
+  virtual FileRef OpenFolderInPlace(const std::string& path) = 0;
+  // GetFileInformationByHandle: the open entry's own attributes;
+  // kInvalidFileAttributes when the query fails.
+  virtual std::uint32_t QueryOpenEntryAttributes(FileRef entry) = 0;
+  // SetKernelObjectSecurity on the open folder with the DACL of the SDDL
+  // text, protected from inheritance. Only that object changes: nothing is
+  // propagated to what the folder holds. False when refused.
+  virtual bool ProtectOpenFolder(FileRef folder, const std::string& sddl) = 0;
+
+  // FindFirstFileA/FindNextFileA over the folder's entries, "." and ".."
+  // left out, each with its own attributes. False when the folder cannot be
+  // listed.
+  virtual bool ListFolder(const std::string& folder, std::vector<FolderEntry>& entries) = 0;
+  // Removes the entry itself, never what it points to: a file, one name of
+  // a file with several, a symbolic link, a junction or an empty folder.
+  // Opened with FILE_FLAG_OPEN_REPARSE_POINT, a read-only attribute cleared
+  // on the entry itself, then marked for deletion. False when it stays (a
+  // folder that is not empty, an entry in use, no right to remove it).
+  virtual bool RemoveEntry(const std::string& path) = 0;
 
   // FindResourceA, LoadResource, LockResource and SizeofResource, always on
   // the running executable's own module.

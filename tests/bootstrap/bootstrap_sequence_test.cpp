@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 
 #include "fake_system_services.h"
@@ -39,7 +40,8 @@ class BootstrapSequenceTest : public ::testing::Test {
 TEST_F(BootstrapSequenceTest, ANormalRunTakesEveryStepInOrder) {
   RunBootstrap(system);
   std::vector<std::string> expected = {"InitializeApplication", "SetApplicationTitle", "GetTempPathA",
-                                       "CreateDirectoryA"};
+                                       "GetTokenInformation",   "CreateDirectoryA",    "OpenFolderInPlace",
+                                       "GetFileInformationByHandle", "SetKernelObjectSecurity", "FindFirstFileA"};
   for (int row = 1; row <= 16; ++row) expected.push_back("payload Test" + std::to_string(row));
   expected.insert(expected.end(), {"ExpandFile", "ShellExecuteA", "RunApplication"});
   EXPECT_EQ(Steps(system), expected);
@@ -77,14 +79,24 @@ TEST_F(BootstrapSequenceTest, ExpandsTheStagedSetupAndLaunchesIt) {
   EXPECT_EQ(system.launches[0].directory, kFolder);
 }
 
-TEST_F(BootstrapSequenceTest, AnExistingStagingFolderIsUsedAsItIs) {
+TEST_F(BootstrapSequenceTest, AnExistingStagingFolderIsReusedWithOnlyTheFilesOfThisRun) {
   system.folders.insert(kFolder);
-  system.files[Staged("other.txt")] = "kept";
+  system.files[Staged("other.txt")] = "left by someone";
   system.files[Staged("Setup.lst")] = "old list";
+  system.files[Staged("Setup.exe")] = "MZ old second stage";
   RunBootstrap(system);
   EXPECT_TRUE(system.CallsNamed("CreateDirectoryA").empty());
-  EXPECT_EQ(system.files.at(Staged("other.txt")), "kept");
+  EXPECT_FALSE(system.files.count(Staged("other.txt")));
   EXPECT_EQ(system.files.at(Staged("Setup.lst")), "payload of Test16");
+  EXPECT_EQ(system.files.at(Staged("Setup.exe")), "") << "the expansion of the empty Setup.ex_";
+  std::vector<FolderEntry> entries;
+  ASSERT_TRUE(system.ListFolder(kFolder, entries));
+  std::vector<std::string> names;
+  for (const FolderEntry& entry : entries) names.push_back(entry.name);
+  std::vector<std::string> expected = StagedFileNames();
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(names, expected);
+  EXPECT_EQ(system.heldFolders, 0) << "the folder is let go when the run ends";
 }
 
 TEST_F(BootstrapSequenceTest, TheTemporaryDirectoryDecidesTheStagingFolder) {

@@ -4,9 +4,11 @@
 #include <cstring>
 #include <ostream>
 
+#include "exception.h"
 #include "file_expander.h"
 #include "file_io.h"
 #include "path_rules.h"
+#include "system_services.h"
 
 namespace {
 
@@ -35,6 +37,20 @@ std::string WithoutTrailingBackslash(std::string path) {
   if (!path.empty() && path.back() == kBackslash) path.pop_back();
   return path;
 }
+
+std::string Hex(std::uint32_t value) {
+  static const char kDigits[] = "0123456789ABCDEF";
+  std::string text;
+  do {
+    text.insert(text.begin(), kDigits[value % 16]);
+    value /= 16;
+  } while (value != 0);
+  return "0x" + text;
+}
+
+// Links lead on to other links at most this often, as the system gives up
+// on a loop too.
+constexpr int kMostLinkHops = 8;
 
 }  // namespace
 
@@ -82,12 +98,70 @@ void FakeSystemServices::Record(std::string name, std::vector<std::string> args)
   calls.push_back({std::move(name), std::move(args)});
 }
 
-bool FakeSystemServices::IsFolder(const std::string& path) const {
-  return folders.count(WithoutTrailingBackslash(path)) != 0;
+std::string FakeSystemServices::Resolve(const std::string& path, bool followLast) const {
+  const std::string whole = WithoutTrailingBackslash(path);
+  std::string resolved;
+  std::size_t start = 0;
+  while (start <= whole.size()) {
+    const std::size_t end = std::min(whole.find(kBackslash, start), whole.size());
+    resolved += (start == 0 ? "" : "\\") + whole.substr(start, end - start);
+    const bool last = end == whole.size();
+    for (int hop = 0; (!last || followLast) && hop < kMostLinkHops; ++hop) {
+      const auto link = links.find(resolved);
+      if (link == links.end()) break;
+      resolved = link->second.target;
+    }
+    start = end + 1;
+  }
+  return resolved;
 }
+
+bool FakeSystemServices::IsFolder(const std::string& path) const { return folders.count(Resolve(path, true)) != 0; }
 
 bool FakeSystemServices::ParentExists(const std::string& path) const {
   return IsFolder(ParentFolderOf(WithoutTrailingBackslash(path)));
+}
+
+bool FakeSystemServices::HasChildren(const std::string& folder) const {
+  const std::string prefix = folder + "\\";
+  auto under = [&](const std::string& path) { return path.size() > prefix.size() && path.compare(0, prefix.size(), prefix) == 0; };
+  for (const std::string& path : folders) {
+    if (under(path)) return true;
+  }
+  for (const auto& [path, contents] : files) {
+    if (under(path)) return true;
+  }
+  for (const auto& [path, link] : links) {
+    if (under(path)) return true;
+  }
+  for (const auto& [path, target] : hardLinks) {
+    if (under(path)) return true;
+  }
+  return false;
+}
+
+std::string FakeSystemServices::FileBehind(const std::string& path) const {
+  const std::string resolved = Resolve(path, true);
+  const auto second = hardLinks.find(resolved);
+  return second == hardLinks.end() ? resolved : second->second;
+}
+
+std::uint32_t FakeSystemServices::AttributesOf(const std::string& path) const {
+  if (auto it = attributeOverrides.find(path); it != attributeOverrides.end()) return it->second;
+  const std::string entry = Resolve(path, false);
+  if (auto link = links.find(entry); link != links.end()) {
+    return kFileAttributeReparsePoint | (link->second.directory ? kFileAttributeDirectory : kFileAttributeArchive);
+  }
+  if (folders.count(entry)) return kFileAttributeDirectory;
+  if (files.count(entry) || hardLinks.count(entry)) return kFileAttributeArchive;
+  return kInvalidFileAttributes;
+}
+
+bool FakeSystemServices::MakeFolder(const std::string& path) {
+  if (!ParentExists(path) || AttributesOf(path) != kInvalidFileAttributes) return false;
+  folders.insert(Resolve(path, true));
+  directoriesCreated.push_back(path);
+  return true;
 }
 
 const std::string* FakeSystemServices::ResourceNameOf(ResourceRef ref) const {
@@ -95,6 +169,31 @@ const std::string* FakeSystemServices::ResourceNameOf(ResourceRef ref) const {
     if (static_cast<const void*>(&bytes) == ref) return &name;
   }
   return nullptr;
+}
+
+bool FakeSystemServices::SetDefaultDllDirectoryFlags(std::uint32_t flags) {
+  Record("SetDefaultDllDirectories", {Hex(flags)});
+  return hasSetDefaultDllDirectories;
+}
+
+bool FakeSystemServices::SetSearchPathModeFlags(std::uint32_t flags) {
+  Record("SetSearchPathMode", {Hex(flags)});
+  return true;
+}
+
+bool FakeSystemServices::SetDllSearchDirectory(const std::string& directory) {
+  Record("SetDllDirectoryA", {directory});
+  return true;
+}
+
+void FakeSystemServices::StartPlatform() {
+  Record("StartPlatform");
+  if (platformStartFailure) throw Exception(*platformStartFailure);
+}
+
+void FakeSystemServices::ReportFailure(const std::exception_ptr& failure) {
+  Record("ReportFailure");
+  reports.push_back(DescribeException(failure, 0));
 }
 
 void FakeSystemServices::InitializeApplication() { Record("InitializeApplication"); }
@@ -112,18 +211,82 @@ std::uint32_t FakeSystemServices::QueryTempPath(std::uint32_t capacity, char* bu
 
 std::uint32_t FakeSystemServices::QueryFileAttributes(const std::string& path) {
   Record("GetFileAttributesA", {path});
-  if (auto it = attributeOverrides.find(path); it != attributeOverrides.end()) return it->second;
-  if (IsFolder(path)) return kFileAttributeDirectory;
-  if (files.count(path)) return kFileAttributeArchive;
-  return kInvalidFileAttributes;
+  return AttributesOf(path);
 }
 
 bool FakeSystemServices::MakeDirectory(const std::string& path) {
   Record("CreateDirectoryA", {path});
-  if (!ParentExists(path) || IsFolder(path) || files.count(path)) return false;
-  folders.insert(WithoutTrailingBackslash(path));
-  directoriesCreated.push_back(path);
+  return MakeFolder(path);
+}
+
+bool FakeSystemServices::MakeDirectoryWithSecurity(const std::string& path, const std::string& sddl) {
+  Record("CreateDirectoryA", {path, sddl});
+  if (!MakeFolder(path)) return false;
+  folderSecurity[Resolve(path, true)] = sddl;
   return true;
+}
+
+std::string FakeSystemServices::CurrentUserSid() {
+  Record("GetTokenInformation");
+  return userSid;
+}
+
+FileRef FakeSystemServices::OpenFolderInPlace(const std::string& path) {
+  if (beforeFolderOpens) beforeFolderOpens(*this);
+  Record("OpenFolderInPlace", {path});
+  if (unopenableFolders.count(path) || AttributesOf(path) == kInvalidFileAttributes) return kInvalidFileRef;
+  const std::int32_t handle = nextHandle_++;
+  handles_[handle] = {path, 0, true};
+  ++heldFolders;
+  return handle;
+}
+
+std::uint32_t FakeSystemServices::QueryOpenEntryAttributes(FileRef entry) {
+  const OpenFile& open = handles_.at(static_cast<std::int32_t>(entry));
+  Record("GetFileInformationByHandle", {open.path});
+  if (unexaminableFolders.count(open.path)) return kInvalidFileAttributes;
+  return AttributesOf(open.path);
+}
+
+bool FakeSystemServices::ProtectOpenFolder(FileRef folder, const std::string& sddl) {
+  const OpenFile& open = handles_.at(static_cast<std::int32_t>(folder));
+  Record("SetKernelObjectSecurity", {open.path, sddl});
+  if (refuseFolderSecurity) return false;
+  folderSecurity[Resolve(open.path, false)] = sddl;
+  return true;
+}
+
+bool FakeSystemServices::ListFolder(const std::string& folder, std::vector<FolderEntry>& entries) {
+  Record("FindFirstFileA", {folder});
+  entries.clear();
+  const std::string resolved = Resolve(folder, true);
+  if (unlistable.count(folder) || !folders.count(resolved)) return false;
+  const std::string prefix = resolved + "\\";
+  std::set<std::string> names;
+  auto collect = [&](const std::string& path) {
+    if (path.size() > prefix.size() && path.compare(0, prefix.size(), prefix) == 0 &&
+        path.find(kBackslash, prefix.size()) == std::string::npos) {
+      names.insert(path.substr(prefix.size()));
+    }
+  };
+  for (const std::string& path : folders) collect(path);
+  for (const auto& [path, contents] : files) collect(path);
+  for (const auto& [path, link] : links) collect(path);
+  for (const auto& [path, target] : hardLinks) collect(path);
+  for (const std::string& name : names) entries.push_back({name, AttributesOf(prefix + name)});
+  return true;
+}
+
+bool FakeSystemServices::RemoveEntry(const std::string& path) {
+  Record("RemoveEntry", {path});
+  const std::string entry = Resolve(path, false);
+  if (undeletable.count(path)) return false;
+  if (links.erase(entry) || hardLinks.erase(entry) || files.erase(entry)) return true;
+  if (folders.count(entry) && !HasChildren(entry)) {
+    folders.erase(entry);
+    return true;
+  }
+  return false;
 }
 
 ResourceRef FakeSystemServices::FindModuleResource(const std::string& name, const std::string& type) {
@@ -155,9 +318,10 @@ std::uint32_t FakeSystemServices::ModuleResourceSize(ResourceRef found) {
 FileRef FakeSystemServices::CreateFileForWriting(const std::string& path) {
   Record("CreateFileA", {path});
   if (!ParentExists(path) || IsFolder(path) || lockedFiles.count(path)) return kInvalidFileRef;
-  files[path].clear();
+  const std::string file = FileBehind(path);
+  files[file].clear();
   const std::int32_t handle = nextHandle_++;
-  handles_[handle] = {path, 0};
+  handles_[handle] = {file, 0};
   ++openFiles;
   return handle;
 }
@@ -176,9 +340,14 @@ bool FakeSystemServices::WriteToFile(FileRef file, const void* data, std::uint32
 
 void FakeSystemServices::CloseFile(FileRef file) {
   const auto handle = static_cast<std::int32_t>(file);
-  Record("CloseHandle", {handles_.at(handle).path});
+  const OpenFile open = handles_.at(handle);
+  Record("CloseHandle", {open.path});
   handles_.erase(handle);
-  --openFiles;
+  if (open.folderHold) {
+    --heldFolders;
+  } else {
+    --openFiles;
+  }
 }
 
 void FakeSystemServices::ExpandStagedFile() {
@@ -202,14 +371,15 @@ std::string FakeSystemServices::SystemErrorText(std::uint32_t errorCode) {
 }
 
 std::int32_t FakeSystemServices::OpenForExpander(const std::string& path, bool create) {
+  const std::string file = FileBehind(path);
   if (create) {
     if (!ParentExists(path) || IsFolder(path)) return kInvalidFileHandle;
-    files[path].clear();
-  } else if (!files.count(path)) {
+    files[file].clear();
+  } else if (!files.count(file)) {
     return kInvalidFileHandle;
   }
   const std::int32_t handle = nextHandle_++;
-  handles_[handle] = {path, 0};
+  handles_[handle] = {file, 0};
   return handle;
 }
 

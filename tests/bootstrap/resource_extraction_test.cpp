@@ -23,8 +23,8 @@ TEST_F(ExtractResourceToFileTest, WritesTheWholeResourceInOneCallStraightFromThe
   EXPECT_EQ(system.writes[0].data, system.ResourceMemory("TEST3"));
   EXPECT_EQ(system.writes[0].count, 18u);
   EXPECT_EQ(system.CallNames(), (std::vector<std::string>{"FindResourceA", "LoadResource", "LockResource",
-                                                          "SizeofResource", "CreateFileA", "WriteFile",
-                                                          "CloseHandle"}));
+                                                          "SizeofResource", "GetFileAttributesA", "CreateFileA",
+                                                          "WriteFile", "CloseHandle"}));
   EXPECT_EQ(system.CallsNamed("CreateFileA")[0].args, std::vector<std::string>{kPath});
 }
 

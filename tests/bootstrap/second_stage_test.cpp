@@ -26,8 +26,9 @@ class SecondStageTest : public ::testing::Test {
 
 TEST_F(SecondStageTest, ExpandsThenLaunchesWithTheSixArguments) {
   RunSecondStage(system);
-  EXPECT_EQ(system.CallNames(), (std::vector<std::string>{"ExpandFile", "ShellExecuteA"}));
-  EXPECT_EQ(system.calls[0].args, (std::vector<std::string>{kCompressed, kExpanded}));
+  EXPECT_EQ(system.CallNames(), (std::vector<std::string>{"GetFileAttributesA", "ExpandFile", "ShellExecuteA"}));
+  EXPECT_EQ(system.calls[0].args, (std::vector<std::string>{kExpanded}));
+  EXPECT_EQ(system.calls[1].args, (std::vector<std::string>{kCompressed, kExpanded}));
   EXPECT_EQ(ExpanderInputName, kCompressed);
   EXPECT_EQ(ExpanderOutputName, kExpanded);
   EXPECT_EQ(LaunchPath, kExpanded);

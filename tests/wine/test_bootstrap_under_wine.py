@@ -57,7 +57,8 @@ def unescape(text):
 def leave_earlier_run(staging, build):
     """A staging folder as an earlier run of another set would leave it:
     longer old versions of every staged file, an old Setup.exe, an old log and
-    a file of the user's. Returns the files that must survive unchanged."""
+    a file of the user's. Returns the files that must survive unchanged: none,
+    since the bootstrap removes whatever it does not write itself."""
     os.makedirs(staging)
     for name in PAYLOAD_NAMES:
         with open(os.path.join(staging, name), "wb") as f:
@@ -66,11 +67,9 @@ def leave_earlier_run(staging, build):
         f.write(b"MZ altes Setup " * 4096)
     with open(os.path.join(staging, SECOND_STAGE_LOG), "wb") as f:
         f.write(b"cwd=von einem alten Lauf\r\n")
-    keep = {"Notiz.txt": b"Eigene Notiz\r\n"}
-    for name, data in keep.items():
-        with open(os.path.join(staging, name), "wb") as f:
-            f.write(data)
-    return keep
+    with open(os.path.join(staging, "Notiz.txt"), "wb") as f:
+        f.write(b"Eigene Notiz\r\n")
+    return {}
 
 
 def file_in_place_of_folder(staging, build):
