@@ -6,12 +6,16 @@
 //   args=<command line after the program name, or "none">
 //   list=<present|missing>            (Setup.lst in the working folder)
 //   file <name> <present|missing>     (one line per File<n> entry of Setup.lst)
+//   entry <name>                      (one line per entry of the working folder
+//                                      as the program found it on start, a
+//                                      folder's name ending in a backslash)
 //   end
 //
 // The log is written under a temporary name and then renamed, so a reader
 // that sees SecondStage.log sees it complete.
 #include <windows.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -85,6 +89,23 @@ std::vector<std::string> ListedFiles(const std::string& listPath) {
   return names;
 }
 
+// The working folder's entries, "." and ".." left out; a folder's name ends
+// in a backslash.
+std::vector<std::string> FolderEntries(const std::string& folder) {
+  std::vector<std::string> names;
+  WIN32_FIND_DATAA found;
+  HANDLE first = FindFirstFileA((WithBackslash(folder) + "*").c_str(), &found);
+  if (first == INVALID_HANDLE_VALUE) return names;
+  const std::unique_ptr<void, decltype(&FindClose)> find(first, &FindClose);
+  do {
+    std::string name(found.cFileName);
+    if (name == "." || name == "..") continue;
+    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) name += '\\';
+    names.push_back(name);
+  } while (FindNextFileA(find.get(), &found));
+  return names;
+}
+
 bool WriteWholeFile(const std::string& path, const std::string& text) {
   HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                          FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -101,6 +122,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   const std::string folder = CurrentFolder();
   const std::string args = ArgumentsAfterProgramName();
   const std::string listPath = WithBackslash(folder) + kListName;
+  // Before anything of ours is written there.
+  const std::vector<std::string> entries = FolderEntries(folder);
 
   std::string log;
   log += "exe=" + ModulePath() + "\r\n";
@@ -114,6 +137,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
       log += "file " + name + (present ? " present" : " missing") + "\r\n";
     }
   }
+  for (const std::string& name : entries) log += "entry " + name + "\r\n";
   log += "end\r\n";
 
   const std::string tempPath = WithBackslash(folder) + kLogTempName;
