@@ -1,6 +1,5 @@
 #include "win32_system_services.h"
 
-#include <aclapi.h>
 #include <sddl.h>
 #include <shellapi.h>
 
