@@ -28,13 +28,14 @@ struct LevelSettings {
   int count;
 };
 
-constexpr ParseSettings kDefaultParse = {Parser::Optimal, 16, 32, 4096, 1};
-constexpr ParseSettings kLevel8Parse = {Parser::Optimal, 64, MaxMatch, 1024, 2};
+constexpr ParseSettings kDefaultParse = {Parser::Optimal, 16, 32, 8192, 1};
+constexpr ParseSettings kTwoPassParse = {Parser::Optimal, 64, MaxMatch, 8192, 2};
+constexpr ParseSettings kSmallBlockParse = {Parser::Optimal, 64, MaxMatch, 1024, 2};
 
 // Level 1 stays plain greedy longest-match: it is the yardstick the others
 // are measured against. The optimal parses differ little from each other in
-// size, each winning on some inputs; level 9 tries three, the default's
-// among them, so it is never larger than the default.
+// size, each winning on some inputs, so levels 8 and 9 try several, the
+// default's among them, and are never larger than the default.
 constexpr LevelSettings kLevels[] = {
     {{{Parser::Greedy, 4, MaxMatch, 0, 0}}, 1},
     {{{Parser::Greedy, 16, MaxMatch, 0, 0}}, 1},
@@ -42,9 +43,9 @@ constexpr LevelSettings kLevels[] = {
     {{{Parser::Lazy, 64, 48, 0, 0}}, 1},
     {{{Parser::Optimal, 8, 24, 4096, 1}}, 1},
     {{kDefaultParse}, 1},
-    {{{Parser::Optimal, 32, MaxMatch, 2048, 1}}, 1},
-    {{kLevel8Parse}, 1},
-    {{kDefaultParse, kLevel8Parse, {Parser::Optimal, 256, MaxMatch, 8192, 1}}, 3},
+    {{kTwoPassParse}, 1},
+    {{kDefaultParse, kTwoPassParse}, 2},
+    {{kDefaultParse, kTwoPassParse, kSmallBlockParse}, 3},
 };
 static_assert(sizeof(kLevels) / sizeof(kLevels[0]) == kBestLevel - kFastestLevel + 1, "one row per level");
 static_assert(kLevels[kDefaultLevel - kFastestLevel].tries[0].parser == Parser::Optimal, "the default parses optimally");

@@ -6,13 +6,13 @@
 // Levels run from 1 (fastest) to 9 (smallest):
 //   1-2  greedy: the longest match found at every step (1 is the yardstick);
 //   3-4  lazy: a match is deferred by a literal when the next one codes cheaper;
-//   5-8  optimal: the cheapest path through each block, literals, lengths and
+//   5-7  optimal: the cheapest path through each block, literals, lengths and
 //        positions priced from the adaptive model as the block starts, with
-//        deeper searches, smaller blocks and re-priced passes going up;
-//   9    three of the optimal parses, the default's among them, keeping the
-//        smallest result.
-// The default is the first optimal level with a full search: nearly all of
-// level 9's gain at several times its speed.
+//        deeper searches and a re-priced second pass going up;
+//   8-9  two or three of the optimal parses, the default's among them,
+//        keeping the smallest result.
+// The default is the optimal parse with a full search and one pass: nearly
+// all of level 9's gain at several times its speed.
 
 #include <cstddef>
 #include <cstdint>
