@@ -4,6 +4,7 @@
 
 #include "huffman_model.h"
 #include "lzh_exceptions.h"
+#include "lzh_fast_decoder.h"
 #include "lzh_format.h"
 #include "working_memory.h"
 
@@ -142,7 +143,11 @@ void LzhUnpack(int32_t declaredSize, ByteSourceProc source, ByteSinkProc sink) {
   BitInput in(source);
   TablesLease lease;
   try {
-    Decode(*lease, in, declaredSize, sink);
+    DictionaryTables& tables = *lease;
+    if (UsesBufferedFastPath(source, sink))
+      DecodeBuffered(tables.model, tables.ring, declaredSize);  // the expander's own buffers, directly
+    else
+      Decode(tables, in, declaredSize, sink);
   } catch (...) {
     lease.Release();  // a failed release takes the place of what is on its way out
     throw;
