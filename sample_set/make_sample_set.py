@@ -15,27 +15,13 @@ import subprocess
 import sys
 import zlib
 
-# Staged file names in writing order (resources Test1..Test16).
-STAGED_NAMES = [
-    "Fennimor.ex_",
-    "Fennimor.ch_",
-    "Liesmich.txt",
-    "Vertrag.txt",
-    "eztw32.DL_",
-    "openthesaurus.tx_",
-    "KV-Standard.w_",
-    "Ubuntu2.vsf",
-    "GainsboroSkyLight2.vsf",
-    "WedgewoodLight2.vsf",
-    "SlateClassico.vsf",
-    "SapphireKamri.vsf",
-    "AmethystKamri.vsf",
-    "Beispiel.dbfnm",
-    "Setup.ex_",
-    "Setup.lst",
-]
+# Staged file names in writing order (resources Test1..Test16), from the
+# bootstrap's own list of rows.
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tools", "mkbootstrap"))
+from mkb.table import load_rows  # noqa: E402
 
-# Files the installer list names: everything but the list and the second stage.
+STAGED_NAMES = [row.staged for row in load_rows()]
+
 LISTED_NAMES = STAGED_NAMES[:14]
 
 STYLE_SIGNATURE = b"VCL_STYLE 2.0"

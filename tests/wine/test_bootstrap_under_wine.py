@@ -9,16 +9,16 @@ import os
 import re
 import shutil
 import subprocess
+import sys
 import unittest
 
 import winelab
 
-PAYLOAD_NAMES = [
-    "Fennimor.ex_", "Fennimor.ch_", "Liesmich.txt", "Vertrag.txt", "eztw32.DL_",
-    "openthesaurus.tx_", "KV-Standard.w_", "Ubuntu2.vsf", "GainsboroSkyLight2.vsf",
-    "WedgewoodLight2.vsf", "SlateClassico.vsf", "SapphireKamri.vsf", "AmethystKamri.vsf",
-    "Beispiel.dbfnm", "Setup.ex_", "Setup.lst",
-]
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools", "mkbootstrap"))
+from mkb.table import load_rows  # noqa: E402
+
+# The staged names in writing order, from the bootstrap's own list of rows.
+PAYLOAD_NAMES = [row.staged for row in load_rows()]
 LISTED_NAMES = PAYLOAD_NAMES[:14]
 STAGING_NAME = "Inst-Setup_Fennimor"
 SECOND_STAGE = "Setup.exe"
