@@ -4,7 +4,6 @@
 
 #include "processor_fault.h"
 #include "report_strings.h"
-#include "win32_raise_address.h"
 
 namespace {
 
@@ -45,11 +44,6 @@ void ShowExceptionReport(const ReportSubject& subject) {
   const std::string title = LoadOwnString(HZL_REPORT_TITLE_ID, HZL_REPORT_TITLE_TEXT);
   const std::string text = FormatExceptionReport(format, ModulePath(), subject);
   MessageBoxA(nullptr, text.c_str(), title.c_str(), kReportBoxFlags);
-}
-
-void ReportCurrentException() {
-  const std::uintptr_t raisedAt = LastRaiseAddress();
-  ShowExceptionReport(DescribeException(std::current_exception(), raisedAt));
 }
 
 void InstallProcessorFaultReport() { SetUnhandledExceptionFilter(ReportProcessorFault); }

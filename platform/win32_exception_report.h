@@ -9,9 +9,6 @@
 // Shows the box for the subject and returns when the user has closed it.
 void ShowExceptionReport(const ReportSubject& subject);
 
-// Shows the box for the exception being handled; call it inside a catch.
-void ReportCurrentException();
-
 // Makes processor faults (access violations and the like) that nothing
 // handles end in the same box, then ends the process with exit code 1.
 void InstallProcessorFaultReport();
