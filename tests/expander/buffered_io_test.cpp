@@ -74,6 +74,7 @@ const ReadPlan kReadPlans[] = {
 };
 
 class BufferedReadPlan : public BufferedIo, public ::testing::WithParamInterface<ReadPlan> {};
+HZL_PRINT_CASE_AS(ReadPlan, name)
 
 // Requests of any size get the file's bytes in order, none lost or repeated;
 // a request larger than what is left gets the rest, and every request after
@@ -205,6 +206,7 @@ const WritePlan kWritePlans[] = {
 };
 
 class BufferedWritePlan : public BufferedIo, public ::testing::WithParamInterface<WritePlan> {};
+HZL_PRINT_CASE_AS(WritePlan, name)
 
 TEST_P(BufferedWritePlan, WritesWhenTheNextBytesWouldNotFit) {
   const WritePlan& plan = GetParam();
@@ -245,6 +247,7 @@ constexpr WriteFaultCase kWriteFaults[] = {
 };
 
 class BufferedWriteFault : public BufferedIo, public ::testing::WithParamInterface<WriteFaultCase> {};
+HZL_PRINT_CASE_AS(WriteFaultCase, name)
 
 TEST_P(BufferedWriteFault, RaisesNamingTheOutput) {
   const WriteFaultCase& c = GetParam();

@@ -298,6 +298,7 @@ constexpr EmptyCase kEmptySizes[] = {
 };
 
 class ExpandEmpty : public ExpandSuccess, public ::testing::WithParamInterface<EmptyCase> {};
+HZL_PRINT_CASE_AS(EmptyCase, name)
 
 // Nothing declared, nothing decoded: the head is all that is read, whatever
 // follows it, and the final flush writes nothing.
@@ -341,6 +342,7 @@ const BlockCase kBlockCases[] = {
 };
 
 class ExpandBlocks : public ExpandSuccess, public ::testing::WithParamInterface<BlockCase> {};
+HZL_PRINT_CASE_AS(BlockCase, golden)
 
 // Two 4-byte head reads, then whole blocks from offset 8 on, then the one
 // read that finds the end; writes of whole blocks and a final flush.
@@ -432,6 +434,7 @@ const StreamCase kStreams[] = {
 };
 
 class ExpandStream : public ExpandSuccess, public ::testing::WithParamInterface<StreamCase> {};
+HZL_PRINT_CASE_AS(StreamCase, name)
 
 // The decoder's stop rule, end-of-data rule and first window, seen through
 // the file expander (which may take its own route through the decoder).

@@ -223,6 +223,7 @@ constexpr RandomRunCase kRandomRuns[] = {
 };
 
 class HuffmanRandomRun : public ::testing::TestWithParam<RandomRunCase> {};
+HZL_PRINT_CASE_AS(RandomRunCase, name)
 
 // Random symbols encoded with their current code and decoded back, with the
 // invariants checked after every step and across several rebuilds.

@@ -95,6 +95,7 @@ const VectorCase kVectors[] = {
 };
 
 class LzhVector : public ::testing::TestWithParam<VectorCase> {};
+HZL_PRINT_CASE_AS(VectorCase, name)
 
 TEST_P(LzhVector, DecodesWithOneByteRequestsAndOneFetchBeyondTheStream) {
   const VectorCase& c = GetParam();
@@ -151,6 +152,7 @@ constexpr StarvedCase kStarvedSources[] = {
 };
 
 class LzhStarvedSource : public ::testing::TestWithParam<StarvedCase> {};
+HZL_PRINT_CASE_AS(StarvedCase, name)
 
 // Only a reported count of exactly 1 delivers a byte; with none delivered the
 // very first symbol has nothing to stand on.
@@ -203,6 +205,7 @@ const CutCase kCuts[] = {
 };
 
 class LzhDeclaredSizeCut : public ::testing::TestWithParam<CutCase> {};
+HZL_PRINT_CASE_AS(CutCase, name)
 
 TEST_P(LzhDeclaredSizeCut, OutputStopsExactlyAtTheDeclaredSize) {
   const CutCase& c = GetParam();
@@ -230,6 +233,7 @@ constexpr FirstMatchCase kFirstMatches[] = {
 };
 
 class LzhFirstMatch : public ::testing::TestWithParam<FirstMatchCase> {};
+HZL_PRINT_CASE_AS(FirstMatchCase, name)
 
 // The allocator hands out blocks full of 0xA5, so a cell the decoder did not
 // set would show.
@@ -340,6 +344,7 @@ constexpr CallbackFailureCase kCallbackFailures[] = {
 };
 
 class LzhCallbackFailure : public ::testing::TestWithParam<CallbackFailureCase> {};
+HZL_PRINT_CASE_AS(CallbackFailureCase, name)
 
 TEST_P(LzhCallbackFailure, SameExceptionReachesTheCallerAndTablesAreReleased) {
   const CallbackFailureCase& c = GetParam();

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -150,3 +151,8 @@ class StreamWriter {
 };
 
 }  // namespace hzltest
+
+// Lets GoogleTest print a row of a case table by its name, so test listings
+// stay short and the same from build to build (it would dump the raw bytes).
+#define HZL_PRINT_CASE_AS(Case, field) \
+  [[maybe_unused]] void PrintTo(const Case& c, std::ostream* os) { *os << c.field; }
