@@ -183,53 +183,31 @@ class AdaptiveCode {
  public:
   explicit AdaptiveCode(HuffmanModel& model) : m_(model) {}
 
-  // DecodeSymbol: one bit per level from the root, then HuffmanUpdate.
-  template <typename Bits>
-  unsigned Decode(Bits& in) {
-    Path path;
-    return FinishWalk(m_.Child[RootNode], in, path);
-  }
-
-  // The same with the first steps taken from the table.
-  unsigned DecodeByPrefix(BlockBits& in) {
-    if (stale_) FillPrefixTable();
-    const PrefixStep& step = prefix_[in.Peek(kPrefixBits)];
-    in.Skip(step.depth);
-    Path path;
-    std::memcpy(path.node, step.node, sizeof step.node);
-    path.depth = step.depth;
-    return FinishWalk(step.next, in, path);
-  }
-
- private:
-  static constexpr unsigned kLeaf = LeafBase;
-
   // The positions a walk went through, from depth 1 down to the leaf.
   struct Path {
     uint16_t node[kMaxCodeLength];
     unsigned depth = 0;
   };
 
-  // Where a walk stands after the steps a table entry covers: `depth` steps
-  // through the positions in `node`, then `next`, the Child value there (a
-  // leaf's when the code ends within kPrefixBits bits).
-  struct PrefixStep {
-    uint16_t next;
-    uint16_t depth;
-    uint16_t node[kPrefixBits];
-  };
-  static_assert(kPrefixBits <= 8, "codes of the table's levels fit in a byte");
-
+  // DecodeSymbol: one bit per level from the root, then HuffmanUpdate.
   template <typename Bits>
-  unsigned FinishWalk(unsigned p, Bits& in, Path& path) {
-    while (p < kLeaf) {
-      const unsigned node = p + in.Bit();
-      path.node[path.depth++] = static_cast<uint16_t>(node);
-      p = m_.Child[node];
-    }
-    const unsigned symbol = p - kLeaf;
+  unsigned Decode(Bits& in) {
+    Path path;
+    const unsigned symbol = WalkFrom(m_.Child[RootNode], in, path);
     Count(symbol, path);
     return symbol;
+  }
+
+  // DecodeSymbol in two halves, the walk with its first steps taken from the
+  // table, and Count (HuffmanUpdate) with the walk's path. Count must follow
+  // before the next walk.
+  unsigned WalkByPrefix(BlockBits& in, Path& path) {
+    if (stale_) FillPrefixTable();
+    const PrefixStep& step = prefix_[in.Peek(kPrefixBits)];
+    in.Skip(step.depth);
+    std::memcpy(path.node, step.node, sizeof step.node);
+    path.depth = step.depth;
+    return WalkFrom(step.next, in, path);
   }
 
   // HuffmanUpdate: rebuild at the limit, then add 1 to every node from the
@@ -251,6 +229,30 @@ class AdaptiveCode {
       }
     }
     ++m_.Freq[RootNode];
+  }
+
+ private:
+  static constexpr unsigned kLeaf = LeafBase;
+
+  // Where a walk stands after the steps a table entry covers: `depth` steps
+  // through the positions in `node`, then `next`, the Child value there (a
+  // leaf's when the code ends within kPrefixBits bits).
+  struct PrefixStep {
+    uint16_t next;
+    uint16_t depth;
+    uint16_t node[kPrefixBits];
+  };
+  static_assert(kPrefixBits <= 8, "codes of the table's levels fit in a byte");
+
+  // The rest of a walk from the pair at p down to a leaf; returns the symbol.
+  template <typename Bits>
+  unsigned WalkFrom(unsigned p, Bits& in, Path& path) {
+    while (p < kLeaf) {
+      const unsigned node = p + in.Bit();
+      path.node[path.depth++] = static_cast<uint16_t>(node);
+      p = m_.Child[node];
+    }
+    return p - kLeaf;
   }
 
   // The rest of HuffmanUpdate from node p up, following Parent.
@@ -497,7 +499,9 @@ class BufferedDecoder {
           continue;
         }
         BlockBits bits(ExpanderInputBuffer, bitPos_);
-        const unsigned symbol = code_.DecodeByPrefix(bits);
+        AdaptiveCode::Path path;
+        const unsigned symbol = code_.WalkByPrefix(bits, path);
+        code_.Count(symbol, path);
         const unsigned position = symbol < 256 ? 0 : DecodePositionFrom(bits);
         bitPos_ += bits.Used();
         Emit(symbol, position);
@@ -531,7 +535,9 @@ class BufferedDecoder {
   // The hot loop: symbols while the input block has the margin and the output
   // block room for a whole match. Nothing in it calls out or can throw, so it
   // works on local copies (stores through byte pointers would otherwise make
-  // the compiler reload every member after each byte).
+  // the compiler reload every member after each byte). A symbol's bytes are
+  // stored before its update of the model: nothing outside sees the model,
+  // and so the bytes do not wait for the update's branches.
   void RunInBlock() {
     AdaptiveCode& code = code_;
     const uint8_t* const block = ExpanderInputBuffer;
@@ -541,7 +547,8 @@ class BufferedDecoder {
     Output out = out_;
     while (out.produced < declared && bitPos / 8 <= lastStart && out.HasRoomForMatch()) {
       BlockBits bits(block, bitPos);
-      const unsigned symbol = code.DecodeByPrefix(bits);
+      AdaptiveCode::Path path;
+      const unsigned symbol = code.WalkByPrefix(bits, path);
       if (symbol < 256) {
         out.PutInBlock(static_cast<uint8_t>(symbol));
       } else {
@@ -549,6 +556,7 @@ class BufferedDecoder {
         out.CopyMatchInBlock(position + 1, symbol - MatchSymbolBase, declared);
       }
       bitPos += bits.Used();
+      code.Count(symbol, path);
     }
     bitPos_ = bitPos;
     out_ = out;
