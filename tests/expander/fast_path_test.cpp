@@ -339,15 +339,16 @@ INSTANTIATE_TEST_SUITE_P(ReferenceStreams, FastPathGolden, ::testing::ValuesIn(G
 TEST(FastPathGoldenFolder, IsNotEmpty) { EXPECT_GE(GoldenStreams().size(), 5u) << hzltest::GoldenDir(); }
 
 // ---------------------------------------------------------------------------
-// The fuzz corpus: files for ExpandFile as they are, and the decoder's inputs
+// The fuzz corpus: files for ExpandFile as they are, the decoder's inputs
 // (declared size in the first 4 bytes, then the stream) put behind a head the
-// way its target reads them.
+// way its target reads them, and the compressor's inputs (level byte, shape
+// byte, data) compressed at their level.
 
 fs::path CorpusDir(const char* target) { return fs::path(HZL_SOURCE_DIR) / "fuzz" / "corpus" / target; }
 
 std::vector<std::string> CorpusFiles() {
   std::vector<std::string> files;
-  for (const char* target : {"fuzz_expand_file", "fuzz_lzh_unpack"}) {
+  for (const char* target : {"fuzz_expand_file", "fuzz_lzh_unpack", "fuzz_compress_round_trip"}) {
     std::error_code ec;
     for (const auto& entry : fs::directory_iterator(CorpusDir(target), ec))
       if (entry.is_regular_file()) files.push_back(entry.path().string());
@@ -358,7 +359,12 @@ std::vector<std::string> CorpusFiles() {
 
 Bytes CorpusInput(const std::string& path) {
   Bytes bytes = hzltest::ReadFileBytes(path);
-  if (fs::path(path).parent_path().filename() != "fuzz_lzh_unpack" || bytes.size() < 4) return bytes;
+  const fs::path target = fs::path(path).parent_path().filename();
+  if (target == "fuzz_compress_round_trip") {
+    const int level = bytes.empty() ? kDefaultLevel : 1 + bytes[0] % 9;
+    return Compress(Bytes(bytes.begin() + static_cast<long>(std::min<size_t>(bytes.size(), 2)), bytes.end()), level);
+  }
+  if (target != "fuzz_lzh_unpack" || bytes.size() < 4) return bytes;
   const uint32_t raw = uint32_t{bytes[0]} | uint32_t{bytes[1]} << 8 | uint32_t{bytes[2]} << 16 | uint32_t{bytes[3]} << 24;
   int32_t declared = static_cast<int32_t>(raw);
   if (declared > 0) declared %= 1 << 20;
