@@ -12,6 +12,10 @@
 // and "LZH : Unexpected end of compressed data" as soon as decoding would use a
 // bit past the last byte the source delivered. The output never runs past the
 // declared size; a size of 0 or less decodes nothing and touches neither side.
+//
+// Handed BufferedRead and BufferedWrite, it runs the buffered loop of
+// lzh_fast_decoder.h instead, which works on the two I/O buffers directly and
+// leaves exactly what these calls would have left.
 
 #include <cstdint>
 
