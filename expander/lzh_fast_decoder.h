@@ -20,8 +20,8 @@
 bool UsesBufferedFastPath(ByteSourceProc source, ByteSinkProc sink);
 
 // The symbol loop over the two I/O buffers (model start, window fill, loop).
-// `ring` has RingSize bytes. ReadCursor, ReadFill and WriteCursor must have
-// been set up for the decoding as ExpandBody does.
+// `ring` has RingSize bytes. It goes on from whatever ReadCursor, ReadFill and
+// WriteCursor say, as BufferedRead and BufferedWrite would.
 void DecodeBuffered(HuffmanModel& model, uint8_t* ring, int32_t declaredSize);
 
 // Switches the buffered loop off (false) so ExpandFile runs the reference
