@@ -146,13 +146,7 @@ class HardeningUnderWine(base.BootstrapUnderWine):
                          rf"bei [0-9A-F]{{8}}\.\n" + re.escape(
                              f"Ordner {self.staging_win} ist eine Verzeichnisverbindung oder "
                              "symbolische Verkn\u00fcpfung und wird nicht verwendet.") + "$")
-        for _ in range(3):
-            self.wine.press_return(wid)
-            if winelab.wait_for(lambda: proc.poll() is not None, 10):
-                break
-        else:
-            proc.kill()
-            self.fail("the error box did not close on Return")
+        self.assertTrue(self.wine.close_box(wid, proc), "the error box did not close on Return")
         self.assertEqual(proc.returncode, 1, "exit code after the error box")
         self.wine.wait_idle()
 

@@ -168,6 +168,18 @@ class WineSession:
         subprocess.run(["xdotool", "key", "--window", wid, "Return"], env=self.env,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
+    def close_box(self, wid, proc, tries=3):
+        """Presses Return on the box until the process showing it ends.
+        Synthetic key events reach Wine a little late now and then, so a
+        press may need repeating. False (with the process killed) when the
+        box would not close."""
+        for _ in range(tries):
+            self.press_return(wid)
+            if wait_for(lambda: proc.poll() is not None, 10):
+                return True
+        proc.kill()
+        return False
+
 
 def load_prefix_info(prefix):
     path = os.path.join(prefix, PREFIX_INFO)
