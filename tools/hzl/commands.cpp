@@ -63,6 +63,15 @@ bool ReadAll(const std::string& path, std::vector<uint8_t>& bytes, std::string& 
   return true;
 }
 
+// Reads a whole input ("-": standard input); says why on standard error when
+// it cannot.
+bool ReadInput(const std::string& path, std::vector<uint8_t>& bytes) {
+  std::string error;
+  const bool ok = ReadAll(path, bytes, error);
+  if (!ok) Fail(error);
+  return ok;
+}
+
 // A file written under a temporary name beside its destination and renamed
 // over it only when complete, so a failure never leaves a half-written OUT
 // nor destroys the one that was there.
@@ -204,11 +213,7 @@ int RunCompress(const HzlOptions& o) {
     return 1;
   }
   std::vector<uint8_t> data;
-  std::string error;
-  if (!ReadAll(in, data, error)) {
-    Fail(error);
-    return 1;
-  }
+  if (!ReadInput(in, data)) return 1;
   const bool showProgress = data.size() > kProgressThreshold && IsTerminal(stderr);
   CompressProgress progress;
   if (showProgress) {
@@ -224,6 +229,7 @@ int RunCompress(const HzlOptions& o) {
     Fail(DisplayName(in) + ": " + e.what());
     return 1;
   }
+  std::string error;
   if (o.output == "-") {
     if (!WriteAllTo("-", packed, error)) {
       Fail(error);
@@ -249,11 +255,7 @@ int RunExpand(const HzlOptions& o) {
   try {
     if (in == "-" || o.output == "-") {
       std::vector<uint8_t> file;
-      std::string error;
-      if (!ReadAll(in, file, error)) {
-        Fail(error);
-        return 1;
-      }
+      if (!ReadInput(in, file)) return 1;
       if (o.output == "-") {
         ExpandInMemory(DisplayName(in), file, stdout);
       } else {
@@ -267,6 +269,7 @@ int RunExpand(const HzlOptions& o) {
           throw;
         }
         if (std::fclose(out) != 0) throw ELzrw1Exception("Lzrw1 : ERROR WRITING TO " + o.output + " !");
+        std::string error;
         if (!staged.Commit(error)) {
           Fail(error);
           return 1;
@@ -304,9 +307,7 @@ int RunList(const HzlOptions& o) {
   int64_t totalExpanded = 0, totalCompressed = 0;
   for (const std::string& name : o.inputs) {
     std::vector<uint8_t> file;
-    std::string error;
-    if (!ReadAll(name, file, error)) {
-      Fail(error);
+    if (!ReadInput(name, file)) {
       status = 1;
       continue;
     }
@@ -333,9 +334,7 @@ int RunTest(const HzlOptions& o) {
   int status = 0;
   for (const std::string& name : o.inputs) {
     std::vector<uint8_t> file;
-    std::string error;
-    if (!ReadAll(name, file, error)) {
-      Fail(error);
+    if (!ReadInput(name, file)) {
       status = 1;
       continue;
     }
