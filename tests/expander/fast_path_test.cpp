@@ -268,6 +268,35 @@ void CountingSink(uint8_t* buffer, uint16_t count, uint16_t& actual) {
   BufferedWrite(buffer, count, actual);
 }
 
+// Sets the expander's process-wide state up by hand, as ExpandCompressedFile
+// does, for tests that call LzhUnpack on it directly: both buffers, the input
+// opened and the output created, the cursors at the start. Gives everything
+// back on every way out, failed assertions included.
+class ExpanderStateByHand {
+ public:
+  ExpanderStateByHand() {
+    const BlockAllocator& heap = CurrentBlockAllocator();
+    ExpanderInputBuffer = static_cast<uint8_t*>(heap.Allocate(IoBufferSize));
+    ExpanderOutputBuffer = static_cast<uint8_t*>(heap.Allocate(IoBufferSize));
+    ExpanderInputHandle = CurrentFileOps().OpenExisting(ExpanderInputName);
+    ExpanderOutputHandle = CurrentFileOps().CreateAlways(ExpanderOutputName);
+    ReadCursor = 1;
+    ReadFill = 0;
+    WriteCursor = 1;
+  }
+  ~ExpanderStateByHand() {
+    if (ExpanderInputHandle > 0) CurrentFileOps().Close(ExpanderInputHandle);
+    if (ExpanderOutputHandle > 0) CurrentFileOps().Close(ExpanderOutputHandle);
+    ExpanderInputHandle = ExpanderOutputHandle = 0;
+    const BlockAllocator& heap = CurrentBlockAllocator();
+    (void)heap.Release(ExpanderInputBuffer);
+    (void)heap.Release(ExpanderOutputBuffer);
+    ExpanderInputBuffer = ExpanderOutputBuffer = nullptr;
+  }
+  ExpanderStateByHand(const ExpanderStateByHand&) = delete;
+  ExpanderStateByHand& operator=(const ExpanderStateByHand&) = delete;
+};
+
 TEST(FastPathDispatch, WrappedCallbacksAreCalledOncePerByte) {
   const Bytes data = Words(70000, 3);
   const Bytes file = Compress(data, 6);
@@ -276,29 +305,18 @@ TEST(FastPathDispatch, WrappedCallbacksAreCalledOncePerByte) {
   ExpanderInputName = dir.File("in");
   ExpanderOutputName = dir.File("out");
   FileOpsRecorder files;
-  const BlockAllocator& heap = CurrentBlockAllocator();
-  ExpanderInputBuffer = static_cast<uint8_t*>(heap.Allocate(IoBufferSize));
-  ExpanderOutputBuffer = static_cast<uint8_t*>(heap.Allocate(IoBufferSize));
-  ExpanderInputHandle = CurrentFileOps().OpenExisting(ExpanderInputName);
-  ExpanderOutputHandle = CurrentFileOps().CreateAlways(ExpanderOutputName);
-  ASSERT_GT(ExpanderInputHandle, 0);
-  ASSERT_GT(ExpanderOutputHandle, 0);
-  uint8_t head[8];
-  ASSERT_EQ(CurrentFileOps().Read(ExpanderInputHandle, head, 8), 8);
-  ReadCursor = 1;
-  ReadFill = 0;
-  WriteCursor = 1;
-  g_sourceCalls = g_sinkCalls = 0;
-  g_onlyOneByte = true;
-  LzhUnpack(static_cast<int32_t>(data.size()), CountingSource, CountingSink);
-  uint16_t unused = 0;
-  BufferedWrite(ExpanderOutputBuffer, 0, unused);
-  CurrentFileOps().Close(ExpanderInputHandle);
-  CurrentFileOps().Close(ExpanderOutputHandle);
-  ExpanderInputHandle = ExpanderOutputHandle = 0;
-  (void)heap.Release(ExpanderInputBuffer);
-  (void)heap.Release(ExpanderOutputBuffer);
-  ExpanderInputBuffer = ExpanderOutputBuffer = nullptr;
+  {
+    ExpanderStateByHand state;
+    ASSERT_GT(ExpanderInputHandle, 0);
+    ASSERT_GT(ExpanderOutputHandle, 0);
+    uint8_t head[8];
+    ASSERT_EQ(CurrentFileOps().Read(ExpanderInputHandle, head, 8), 8);
+    g_sourceCalls = g_sinkCalls = 0;
+    g_onlyOneByte = true;
+    LzhUnpack(static_cast<int32_t>(data.size()), CountingSource, CountingSink);
+    uint16_t unused = 0;
+    BufferedWrite(ExpanderOutputBuffer, 0, unused);
+  }
 
   EXPECT_TRUE(g_onlyOneByte);
   EXPECT_EQ(g_sinkCalls, static_cast<int>(data.size()));
@@ -708,28 +726,17 @@ Leftovers TwoDecodings(const TempDir& dir, const Bytes& first, int32_t firstSize
   {
     FastPathSwitch path(fast);
     FileOpsRecorder files;
-    const BlockAllocator& heap = CurrentBlockAllocator();
-    ExpanderInputBuffer = static_cast<uint8_t*>(heap.Allocate(IoBufferSize));
-    ExpanderOutputBuffer = static_cast<uint8_t*>(heap.Allocate(IoBufferSize));
-    ExpanderInputHandle = CurrentFileOps().OpenExisting(ExpanderInputName);
-    ExpanderOutputHandle = CurrentFileOps().CreateAlways(ExpanderOutputName);
-    ReadCursor = 1;
-    ReadFill = 0;
-    WriteCursor = 1;
-    try {
-      LzhUnpack(firstSize, BufferedRead, BufferedWrite);
-      LzhUnpack(secondSize, BufferedRead, BufferedWrite);
-      uint16_t unused = 0;
-      BufferedWrite(ExpanderOutputBuffer, 0, unused);
-    } catch (const Exception& e) {
-      r.raised = e.Message();
+    {
+      ExpanderStateByHand state;
+      try {
+        LzhUnpack(firstSize, BufferedRead, BufferedWrite);
+        LzhUnpack(secondSize, BufferedRead, BufferedWrite);
+        uint16_t unused = 0;
+        BufferedWrite(ExpanderOutputBuffer, 0, unused);
+      } catch (const Exception& e) {
+        r.raised = e.Message();
+      }
     }
-    CurrentFileOps().Close(ExpanderInputHandle);
-    CurrentFileOps().Close(ExpanderOutputHandle);
-    ExpanderInputHandle = ExpanderOutputHandle = 0;
-    (void)heap.Release(ExpanderInputBuffer);
-    (void)heap.Release(ExpanderOutputBuffer);
-    ExpanderInputBuffer = ExpanderOutputBuffer = nullptr;
     for (const FileCall& c : files.Calls()) r.calls.push_back({c.kind, c.offset, c.count, c.result, c.path});
   }
   r.readCursor = ReadCursor;
